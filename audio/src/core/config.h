@@ -1,0 +1,29 @@
+// Library-wide options set with BASS_SetConfig / BASS_SetConfigPtr. Any thread may read or
+// write them at any time; streams read them when they connect or allocate buffers.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace audio {
+
+struct network_settings {
+    uint32_t timeout_ms;
+    uint32_t buffer_ms;
+    uint32_t prebuffer_percent;
+    uint32_t playlist_mode;
+    std::string proxy; // "[user:pass@]host:port", empty for a direct connection
+};
+
+// Returns false for an unknown option (BASS_ERROR_ILLTYPE) or a value out of range
+// (BASS_ERROR_ILLPARAM), with the error code set.
+bool set_config_value(uint32_t option, uint32_t value);
+bool get_config_value(uint32_t option, uint32_t *value);
+bool set_config_text(uint32_t option, const char *text);
+// The text last given for an option, valid until the option is set again.
+const char *get_config_text(uint32_t option);
+
+uint32_t stream_volume(); // 0 to 10000
+network_settings current_network_settings();
+
+} // namespace audio

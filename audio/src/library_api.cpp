@@ -1,0 +1,91 @@
+// Library-wide calls: version, start-up and release, options, plug-ins, errors.
+#include "brevora_audio.h"
+#include "core/config.h"
+#include "core/error.h"
+#include "core/library.h"
+
+#include <atomic>
+#include <cctype>
+#include <cstring>
+
+using namespace audio;
+
+namespace {
+
+std::atomic<bool> initialised{false};
+
+// The plug-in names the player loads: their formats are decoded by this library itself,
+// so loading one only reports success. Handles are fixed and non-zero.
+const char *const built_in_plugins[] = {"bass_aac.dll", "bassflac.dll", "basswma.dll"};
+const HPLUGIN first_plugin_handle = 0x70000001;
+
+bool same_text_ignoring_case(const char *a, const char *b) {
+    for (; *a && *b; ++a, ++b)
+        if (std::tolower(static_cast<unsigned char>(*a)) !=
+            std::tolower(static_cast<unsigned char>(*b)))
+            return false;
+    return *a == *b;
+}
+
+// The file-name part of a path, after the last slash or backslash.
+const char *file_name_of(const char *path) {
+    const char *name = path;
+    for (const char *p = path; *p; ++p)
+        if (*p == '/' || *p == '\\')
+            name = p + 1;
+    return name;
+}
+
+} // namespace
+
+namespace audio {
+bool library_initialised() { return initialised.load(); }
+} // namespace audio
+
+DWORD BASS_GetVersion(void) { return 0x02040000; }
+
+int BASS_ErrorGetCode(void) { return last_error(); }
+
+BOOL BASS_Init(int device, DWORD freq, DWORD, HWND, const void *) {
+    // Only the default device exists: -1 and 1 name it; 0 is the silent output.
+    if (device < -1 || device > 1)
+        return fail(BASS_ERROR_DEVICE, FALSE);
+    if (freq == 0 || freq > 384000)
+        return fail(BASS_ERROR_FREQ, FALSE);
+    bool expected = false;
+    if (!initialised.compare_exchange_strong(expected, true))
+        return fail(BASS_ERROR_ALREADY, FALSE);
+    return succeed(TRUE);
+}
+
+BOOL BASS_Free(void) {
+    bool expected = true;
+    if (!initialised.compare_exchange_strong(expected, false))
+        return fail(BASS_ERROR_INIT, FALSE);
+    return succeed(TRUE);
+}
+
+BOOL BASS_SetConfig(DWORD option, DWORD value) {
+    return set_config_value(option, value) ? TRUE : FALSE;
+}
+
+DWORD BASS_GetConfig(DWORD option) {
+    uint32_t value = 0;
+    return get_config_value(option, &value) ? value : static_cast<DWORD>(-1);
+}
+
+BOOL BASS_SetConfigPtr(DWORD option, const void *value) {
+    return set_config_text(option, static_cast<const char *>(value)) ? TRUE : FALSE;
+}
+
+const void *BASS_GetConfigPtr(DWORD option) { return get_config_text(option); }
+
+HPLUGIN BASS_PluginLoad(const char *file, DWORD) {
+    if (!file)
+        return fail(BASS_ERROR_FILEOPEN, HPLUGIN{0});
+    const char *name = file_name_of(file);
+    for (size_t i = 0; i < sizeof built_in_plugins / sizeof built_in_plugins[0]; ++i)
+        if (same_text_ignoring_case(name, built_in_plugins[i]))
+            return succeed(static_cast<HPLUGIN>(first_plugin_handle + i));
+    return fail(BASS_ERROR_FILEOPEN, HPLUGIN{0});
+}

@@ -1,0 +1,61 @@
+# Shared by the run and test commands: build trees, Wine prefix and a headless display.
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+native_build=$here/build/native
+windows_build=$here/build/windows
+export WINEPREFIX=$here/build/wineprefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES=mscoree,mshtml=
+
+configure_and_build() { # build directory, extra cmake arguments...
+  local build=$1
+  shift
+  mkdir -p "$(dirname "$build")"
+  if [ ! -f "$build/build.ninja" ]; then
+    cmake -S "$here" -B "$build" -G Ninja "$@" >"$build.configure.log" 2>&1 ||
+      { cat "$build.configure.log"; return 1; }
+  fi
+  cmake --build "$build"
+}
+
+build_windows() {
+  configure_and_build "$windows_build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64.cmake"
+}
+
+# Starts Xvfb on a free display unless one is already usable; sets DISPLAY.
+xvfb_pid=
+start_display() {
+  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+    return 0
+  fi
+  local number
+  for number in $(seq 91 120); do
+    if [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ]; then
+      continue
+    fi
+    Xvfb ":$number" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=":$number"
+    for _ in $(seq 1 50); do
+      xdpyinfo >/dev/null 2>&1 && return 0
+      sleep 0.1
+    done
+    kill "$xvfb_pid" 2>/dev/null
+  done
+  echo "could not start Xvfb" >&2
+  return 1
+}
+
+stop_display() {
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null
+  fi
+  xvfb_pid=
+}
+
+# The first Wine start in a new prefix takes a while; do it once, up front.
+prepare_wine() {
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    timeout 300 wineboot -i >/dev/null 2>&1 || true
+  fi
+  timeout 60 wineserver -w || true
+}
