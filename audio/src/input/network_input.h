@@ -1,0 +1,57 @@
+// One internet stream's bytes: connects (redirects, playlists, proxy, TLS), strips the
+// interleaved ICY metadata, and reconnects a live stream that drops.
+//
+// Threads: open() and read() run on the stream's download thread; interrupt() may be called
+// from any thread, at any time, to make a blocked open() or read() return promptly.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace audio {
+
+struct connect_options {
+    uint32_t timeout_ms = 5000; // bounds connecting and every stall while reading
+    bool follow_playlists = false;
+    std::string proxy; // "[user:pass@]host:port"; empty for a direct connection
+};
+
+// Told what the connection learns, on the thread that runs open() or read().
+class input_listener {
+  public:
+    virtual ~input_listener() = default;
+    // The final response's status line and headers, before any audio is read.
+    virtual void on_response(const std::string &status_line,
+                             const std::vector<std::string> &header_lines) = 0;
+    // Each new ICY metadata string (the block's text without its NUL padding).
+    virtual void on_metadata(const std::string &metadata) = 0;
+};
+
+class network_input {
+  public:
+    virtual ~network_input() = default;
+
+    // Blocks until audio bytes arrive. Returns how many (1..size); 0 when the stream has
+    // ended and reconnecting failed; -1 when interrupted.
+    virtual long read(uint8_t *buffer, size_t size) = 0;
+
+    // Thread-safe; makes the current and every later open()/read() return at once.
+    virtual void interrupt() = 0;
+
+    virtual bool is_icy() const = 0; // the server answered "ICY 200 OK"
+    virtual std::string content_type() const = 0; // lower case, without parameters
+    virtual uint32_t bitrate_kbps() const = 0;    // from icy-br / ice-audio-info; 0 if unknown
+};
+
+// Connects to url. On failure returns null and sets *error to a BASS_ERROR_* code.
+// `cancelled` is checked while connecting so that a library release can stop it.
+std::unique_ptr<network_input> open_network_input(const std::string &url,
+                                                  const connect_options &options,
+                                                  input_listener &listener,
+                                                  const std::atomic<bool> &cancelled, int *error);
+
+} // namespace audio
