@@ -19,6 +19,10 @@ ASAN_OPTIONS=detect_leaks=1 run_ctest "$here/build/native-asan"
 configure_and_build "$here/build/native-tsan" -DBREVORA_SANITIZE=thread
 TSAN_OPTIONS=halt_on_error=1 run_ctest "$here/build/native-tsan"
 
+configure_and_build "$here/build/fuzz" -DBREVORA_FUZZ=ON -DCMAKE_C_COMPILER=clang \
+  -DCMAKE_CXX_COMPILER=clang++
+run_ctest "$here/build/fuzz"
+
 build_windows
 start_display
 trap stop_display EXIT
