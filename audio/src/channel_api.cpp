@@ -1,45 +1,137 @@
-// Stream, channel and encoder calls. No stream can be created yet, so every handle a caller
-// can hold is unknown to the library: each call reports BASS_ERROR_HANDLE and does nothing.
+// Stream and channel calls: each finds its stream through the handle table, so a handle of
+// 0, a freed one or one never issued gives BASS_ERROR_HANDLE and touches nothing. The
+// stream found stays alive for the whole call even if another thread frees it meanwhile.
 #include "brevora_audio.h"
+#include "core/config.h"
 #include "core/error.h"
 #include "core/library.h"
+#include "stream/stream.h"
+
+#include <atomic>
+#include <new>
 
 using namespace audio;
 
-HSTREAM BASS_StreamCreateURL(const char *url, DWORD, DWORD, DOWNLOADPROC *, void *) {
+namespace {
+
+std::atomic<HSYNC> last_sync_handle{0};
+
+HSYNC new_sync_handle() {
+    HSYNC handle;
+    do
+        handle = ++last_sync_handle;
+    while (handle == 0);
+    return handle;
+}
+
+} // namespace
+
+HSTREAM BASS_StreamCreateURL(const char *url, DWORD, DWORD flags, DOWNLOADPROC *proc, void *user) {
     if (!library_initialised())
         return fail(BASS_ERROR_INIT, HSTREAM{0});
     if (!url || !*url)
         return fail(BASS_ERROR_FILEOPEN, HSTREAM{0});
-    return fail(BASS_ERROR_NOTAVAIL, HSTREAM{0});
+    try {
+        stream::request request;
+        request.url = url;
+        request.flags = flags;
+        request.download_proc = proc;
+        request.user = user;
+        request.settings = current_network_settings();
+        request.output_rate = output_rate();
+        auto created = std::make_shared<stream>(std::move(request));
+        HSTREAM handle = register_stream(created);
+        if (!handle)
+            return fail(library_initialised() ? BASS_ERROR_MEM : BASS_ERROR_INIT, HSTREAM{0});
+        int error = created->connect(handle);
+        if (error != BASS_OK) {
+            free_stream(handle);
+            return fail(error, HSTREAM{0});
+        }
+        return succeed(handle);
+    } catch (const std::bad_alloc &) {
+        return fail(BASS_ERROR_MEM, HSTREAM{0});
+    } catch (...) {
+        // Thread creation failed, for one.
+        return fail(BASS_ERROR_UNKNOWN, HSTREAM{0});
+    }
 }
 
-BOOL BASS_StreamFree(HSTREAM) { return fail(BASS_ERROR_HANDLE, FALSE); }
-
-QWORD BASS_StreamGetFilePosition(HSTREAM, DWORD) {
-    return fail(BASS_ERROR_HANDLE, static_cast<QWORD>(-1));
+BOOL BASS_StreamFree(HSTREAM handle) {
+    if (!free_stream(handle))
+        return fail(BASS_ERROR_HANDLE, FALSE);
+    return succeed(TRUE);
 }
 
-DWORD BASS_ChannelFlags(DWORD, DWORD, DWORD) {
-    return fail(BASS_ERROR_HANDLE, static_cast<DWORD>(-1));
+QWORD BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode) {
+    std::shared_ptr<stream> found = find_stream(handle);
+    if (!found)
+        return fail(BASS_ERROR_HANDLE, static_cast<QWORD>(-1));
+    QWORD position = 0;
+    int error = BASS_OK;
+    if (!found->file_position(mode, &position, &error))
+        return fail(error, static_cast<QWORD>(-1));
+    return succeed(position);
 }
 
-const char *BASS_ChannelGetTags(DWORD, DWORD) {
-    return fail(BASS_ERROR_HANDLE, static_cast<const char *>(nullptr));
+DWORD BASS_ChannelFlags(DWORD handle, DWORD flags, DWORD mask) {
+    std::shared_ptr<stream> found = find_stream(handle);
+    if (!found)
+        return fail(BASS_ERROR_HANDLE, static_cast<DWORD>(-1));
+    return succeed(found->change_flags(flags, mask));
 }
 
-BOOL BASS_ChannelGetInfo(DWORD, BASS_CHANNELINFO *) { return fail(BASS_ERROR_HANDLE, FALSE); }
-
-HSYNC BASS_ChannelSetSync(DWORD, DWORD, QWORD, SYNCPROC *, void *) {
-    return fail(BASS_ERROR_HANDLE, HSYNC{0});
+const char *BASS_ChannelGetTags(DWORD handle, DWORD tags) {
+    std::shared_ptr<stream> found = find_stream(handle);
+    if (!found)
+        return fail(BASS_ERROR_HANDLE, static_cast<const char *>(nullptr));
+    const char *text = found->tags(tags);
+    if (!text)
+        return fail(BASS_ERROR_NOTAVAIL, text);
+    return succeed(text);
 }
 
-BOOL BASS_ChannelPlay(DWORD, BOOL) { return fail(BASS_ERROR_HANDLE, FALSE); }
-
-HENCODE BASS_Encode_Start(DWORD, const char *, DWORD, ENCODEPROC *, void *) {
-    return fail(BASS_ERROR_HANDLE, HENCODE{0});
+BOOL BASS_ChannelGetInfo(DWORD handle, BASS_CHANNELINFO *info) {
+    std::shared_ptr<stream> found = find_stream(handle);
+    if (!found)
+        return fail(BASS_ERROR_HANDLE, FALSE);
+    if (!info)
+        return fail(BASS_ERROR_ILLPARAM, FALSE);
+    found->info(info);
+    return succeed(TRUE);
 }
 
-DWORD BASS_Encode_IsActive(DWORD) { return fail(BASS_ERROR_HANDLE, DWORD{BASS_ACTIVE_STOPPED}); }
+HSYNC BASS_ChannelSetSync(DWORD handle, DWORD type, QWORD, SYNCPROC *proc, void *user) {
+    std::shared_ptr<stream> found = find_stream(handle);
+    if (!found)
+        return fail(BASS_ERROR_HANDLE, HSYNC{0});
+    HSYNC sync = new_sync_handle();
+    int error = BASS_OK;
+    if (!found->add_sync(sync, type, proc, user, &error))
+        return fail(error, HSYNC{0});
+    return succeed(sync);
+}
 
-BOOL BASS_Encode_Stop(DWORD) { return fail(BASS_ERROR_HANDLE, FALSE); }
+BOOL BASS_ChannelPlay(DWORD handle, BOOL) {
+    std::shared_ptr<stream> found = find_stream(handle);
+    if (!found)
+        return fail(BASS_ERROR_HANDLE, FALSE);
+    // A live stream cannot go back: restarting plays on from where it is.
+    found->play();
+    return succeed(TRUE);
+}
+
+// The encoder add-on is not part of the stream core yet: no channel can be encoded.
+HENCODE BASS_Encode_Start(DWORD handle, const char *, DWORD, ENCODEPROC *, void *) {
+    if (!find_stream(handle))
+        return fail(BASS_ERROR_HANDLE, HENCODE{0});
+    return fail(BASS_ERROR_NOTAVAIL, HENCODE{0});
+}
+
+DWORD BASS_Encode_IsActive(DWORD) {
+    return fail(BASS_ERROR_HANDLE, DWORD{BASS_ACTIVE_STOPPED});
+}
+
+BOOL BASS_Encode_Stop(DWORD) {
+    return fail(BASS_ERROR_HANDLE, FALSE);
+}

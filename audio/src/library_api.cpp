@@ -4,15 +4,12 @@
 #include "core/error.h"
 #include "core/library.h"
 
-#include <atomic>
 #include <cctype>
 #include <cstring>
 
 using namespace audio;
 
 namespace {
-
-std::atomic<bool> initialised{false};
 
 // The plug-in names the player loads: their formats are decoded by this library itself,
 // so loading one only reports success. Handles are fixed and non-zero.
@@ -38,13 +35,13 @@ const char *file_name_of(const char *path) {
 
 } // namespace
 
-namespace audio {
-bool library_initialised() { return initialised.load(); }
-} // namespace audio
+DWORD BASS_GetVersion(void) {
+    return 0x02040000;
+}
 
-DWORD BASS_GetVersion(void) { return 0x02040000; }
-
-int BASS_ErrorGetCode(void) { return last_error(); }
+int BASS_ErrorGetCode(void) {
+    return last_error();
+}
 
 BOOL BASS_Init(int device, DWORD freq, DWORD, HWND, const void *) {
     // Only the default device exists: -1 and 1 name it; 0 is the silent output.
@@ -52,15 +49,15 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, HWND, const void *) {
         return fail(BASS_ERROR_DEVICE, FALSE);
     if (freq == 0 || freq > 384000)
         return fail(BASS_ERROR_FREQ, FALSE);
-    bool expected = false;
-    if (!initialised.compare_exchange_strong(expected, true))
-        return fail(BASS_ERROR_ALREADY, FALSE);
+    int error = start_library(device, static_cast<int>(freq));
+    if (error != BASS_OK)
+        return fail(error, FALSE);
     return succeed(TRUE);
 }
 
 BOOL BASS_Free(void) {
-    bool expected = true;
-    if (!initialised.compare_exchange_strong(expected, false))
+    // Stops every stream, waits for the library's threads, then closes the output.
+    if (!stop_library())
         return fail(BASS_ERROR_INIT, FALSE);
     return succeed(TRUE);
 }
@@ -78,7 +75,9 @@ BOOL BASS_SetConfigPtr(DWORD option, const void *value) {
     return set_config_text(option, static_cast<const char *>(value)) ? TRUE : FALSE;
 }
 
-const void *BASS_GetConfigPtr(DWORD option) { return get_config_text(option); }
+const void *BASS_GetConfigPtr(DWORD option) {
+    return get_config_text(option);
+}
 
 HPLUGIN BASS_PluginLoad(const char *file, DWORD) {
     if (!file)

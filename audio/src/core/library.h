@@ -1,8 +1,26 @@
-// Whether BASS_Init has run and which output the library plays through.
+// Library-wide state: whether BASS_Init has run, the output it opened, and the table of
+// streams. Every function may be called from any thread.
 #pragma once
+
+#include <cstdint>
+#include <memory>
 
 namespace audio {
 
+class stream;
+
 bool library_initialised();
+// Opens the output (device -1 or 1: default device; 0: silent). Returns a BASS_ERROR_*.
+int start_library(int device, int rate);
+// Frees every stream and stops the output; waits for the library's threads (see
+// worker_threads.h). False when the library was not started.
+bool stop_library();
+int output_rate();
+
+// 0 when the library is not started (or the table is full): the stream is not kept.
+uint32_t register_stream(std::shared_ptr<stream> created);
+std::shared_ptr<stream> find_stream(uint32_t handle);
+// Forgets the handle and stops its stream. False when the handle named nothing.
+bool free_stream(uint32_t handle);
 
 } // namespace audio

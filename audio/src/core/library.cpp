@@ -1,0 +1,90 @@
+#include "library.h"
+
+#include "brevora_audio.h"
+#include "handle_table.h"
+#include "output/output_device.h"
+#include "stream/stream.h"
+#include "worker_threads.h"
+
+#include <mutex>
+
+namespace audio {
+
+namespace {
+
+std::mutex library_lock; // guards initialised, output, rate
+bool initialised = false;
+std::unique_ptr<output_device> output;
+int rate = 44100;
+
+handle_table<stream> &streams() {
+    static handle_table<stream> table;
+    return table;
+}
+
+} // namespace
+
+bool library_initialised() {
+    std::lock_guard<std::mutex> guard(library_lock);
+    return initialised;
+}
+
+int start_library(int device, int output_rate) {
+    std::lock_guard<std::mutex> guard(library_lock);
+    if (initialised)
+        return BASS_ERROR_ALREADY;
+    output = device == 0 ? open_silent_output(library_mixer(), output_rate)
+                         : open_default_output(library_mixer(), output_rate);
+    if (!output)
+        return BASS_ERROR_DEVICE;
+    rate = output_rate;
+    initialised = true;
+    return BASS_OK;
+}
+
+bool stop_library() {
+    std::vector<std::shared_ptr<stream>> stopped;
+    std::unique_ptr<output_device> stopped_output;
+    {
+        std::lock_guard<std::mutex> guard(library_lock);
+        if (!initialised)
+            return false;
+        initialised = false;
+        stopped = streams().remove_all();
+        stopped_output = std::move(output);
+    }
+    for (const auto &each : stopped)
+        each->shut_down();
+    library_mixer().remove_all();
+    stopped.clear();
+    wait_for_workers();
+    stopped_output.reset(); // joins the output thread, which runs no user code
+    return true;
+}
+
+int output_rate() {
+    std::lock_guard<std::mutex> guard(library_lock);
+    return rate;
+}
+
+uint32_t register_stream(std::shared_ptr<stream> created) {
+    // Under the library lock, so that a concurrent stop_library sees every stream.
+    std::lock_guard<std::mutex> guard(library_lock);
+    if (!initialised)
+        return 0;
+    return streams().add(std::move(created));
+}
+
+std::shared_ptr<stream> find_stream(uint32_t handle) {
+    return streams().find(handle);
+}
+
+bool free_stream(uint32_t handle) {
+    std::shared_ptr<stream> freed = streams().remove(handle);
+    if (!freed)
+        return false;
+    freed->shut_down();
+    return true;
+}
+
+} // namespace audio

@@ -1,0 +1,49 @@
+// Demuxes and decodes one stream's bytes with FFmpeg and converts them to the mixer's
+// format: interleaved 32-bit float, two channels, at the output rate.
+//
+// Threads: one thread at a time drives a decoder (the creating thread, then the stream's
+// decode thread). The read function runs on that thread.
+#pragma once
+
+#include "format_probe.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace audio {
+
+// Fills buffer with up to size bytes: returns how many, 0 at the end, -1 when cancelled.
+using byte_source = std::function<long(uint8_t *buffer, size_t size)>;
+
+class decoder {
+  public:
+    // Opens the demuxer the format names. Returns null and sets *error (BASS_ERROR_*) on
+    // failure. Reads only what the demuxer needs for its header.
+    static std::unique_ptr<decoder> open(const stream_format &format, byte_source source,
+                                         int output_rate, int *error);
+    virtual ~decoder() = default;
+
+    struct chunk {
+        std::vector<float> samples; // interleaved stereo at the output rate
+        bool new_bitstream = false; // a new logical bitstream began (chained Ogg)
+    };
+
+    // Decodes the next frame into `out`. False at the end of the stream (or when the
+    // source was cancelled).
+    virtual bool decode(chunk &out) = 0;
+
+    // Of the source, known after the first decoded frame.
+    virtual int sample_rate() const = 0;
+    virtual int channels() const = 0;
+    // The stream's bitrate from its headers, or estimated from the frames decoded so far;
+    // 0 while unknown.
+    virtual uint32_t bitrate_kbps() const = 0;
+    // The stream's comments as "name=value" (Vorbis comments of the current bitstream).
+    virtual std::vector<std::string> comments() const = 0;
+};
+
+} // namespace audio

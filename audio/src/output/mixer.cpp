@@ -1,0 +1,49 @@
+#include "mixer.h"
+
+#include "core/config.h"
+
+#include <algorithm>
+
+namespace audio {
+
+void mixer::add(std::shared_ptr<mix_source> source) {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (std::find(sources_.begin(), sources_.end(), source) == sources_.end())
+        sources_.push_back(std::move(source));
+}
+
+void mixer::remove(const mix_source *source) {
+    std::lock_guard<std::mutex> guard(lock_);
+    sources_.erase(std::remove_if(sources_.begin(), sources_.end(),
+                                  [&](const auto &entry) { return entry.get() == source; }),
+                   sources_.end());
+}
+
+void mixer::remove_all() {
+    std::vector<std::shared_ptr<mix_source>> released;
+    std::lock_guard<std::mutex> guard(lock_);
+    released.swap(sources_);
+}
+
+void mixer::render(float *out, size_t frames) {
+    std::fill(out, out + frames * channels, 0.0f);
+    // Read once per block: a volume change is heard from the next block on.
+    float gain = static_cast<float>(stream_volume()) / 10000.0f;
+    std::lock_guard<std::mutex> guard(lock_);
+    for (const auto &source : sources_)
+        source->mix_into(out, frames, gain);
+    if (capture_)
+        capture_(out, frames);
+}
+
+void mixer::set_capture(std::function<void(const float *, size_t)> capture) {
+    std::lock_guard<std::mutex> guard(lock_);
+    capture_ = std::move(capture);
+}
+
+mixer &library_mixer() {
+    static mixer the_mixer;
+    return the_mixer;
+}
+
+} // namespace audio

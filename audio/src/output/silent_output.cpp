@@ -1,0 +1,62 @@
+// The null output: a thread that renders one block every 10 ms of real time and drops it.
+#include "output_device.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace audio {
+
+namespace {
+
+class silent_output final : public output_device {
+  public:
+    silent_output(mixer &source, int rate) : source_(source), rate_(rate) {
+        thread_ = std::thread([this] { run(); });
+    }
+
+    ~silent_output() override {
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+
+    const char *name() const override { return "silent"; }
+
+  private:
+    // Output thread. Paced against a start time, so rounding never drifts.
+    void run() {
+        const auto period = std::chrono::milliseconds(10);
+        const size_t frames = static_cast<size_t>(rate_) / 100;
+        std::vector<float> block(frames * mixer::channels);
+        auto next = std::chrono::steady_clock::now();
+        std::unique_lock<std::mutex> guard(lock_);
+        while (!stopping_) {
+            guard.unlock();
+            source_.render(block.data(), frames);
+            guard.lock();
+            next += period;
+            wake_.wait_until(guard, next, [&] { return stopping_; });
+        }
+    }
+
+    mixer &source_;
+    const int rate_;
+    std::mutex lock_; // guards stopping_
+    std::condition_variable wake_;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
+} // namespace
+
+std::unique_ptr<output_device> open_silent_output(mixer &source, int rate) {
+    return std::make_unique<silent_output>(source, rate);
+}
+
+} // namespace audio

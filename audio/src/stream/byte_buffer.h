@@ -1,0 +1,58 @@
+// The download buffer: bytes written by a stream's download thread and read by its
+// decoder. Bounded: a writer waits while it is full, which holds the download rate to the
+// rate the decoder consumes once playback runs.
+//
+// Threads: one writer (download thread), one reader (creating thread, then decode thread);
+// any thread may query or cancel. `lock_` guards every field.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+namespace audio {
+
+class byte_buffer {
+  public:
+    explicit byte_buffer(size_t capacity);
+
+    // Writer: stores all of data, waiting for room. False once cancelled.
+    bool write(const uint8_t *data, size_t size);
+    // Writer: no more data will come; the reader drains what is left, then sees the end.
+    void finish();
+
+    // Reader: waits for data. Returns 1..size bytes, 0 at the end, -1 when cancelled.
+    long read(uint8_t *data, size_t size);
+    // Waits until `size` bytes are buffered, the writer finished or the buffer was
+    // cancelled, then copies up to `size` bytes without consuming them.
+    size_t peek(uint8_t *data, size_t size);
+
+    // Any thread: wakes both sides for good.
+    void cancel();
+    // Any thread: a new limit. Data already buffered beyond it is kept.
+    void set_capacity(size_t capacity);
+
+    size_t capacity() const;
+    size_t buffered() const;
+    uint64_t total_written() const;
+    uint64_t total_read() const;
+    bool finished() const;
+
+  private:
+    void grow_storage(size_t at_least); // lock_ held
+
+    mutable std::mutex lock_;
+    std::condition_variable changed_;
+    std::vector<uint8_t> storage_; // ring; may be larger than capacity_
+    size_t capacity_;
+    size_t start_ = 0;
+    size_t size_ = 0;
+    uint64_t written_ = 0;
+    uint64_t read_ = 0;
+    bool finished_ = false;
+    bool cancelled_ = false;
+};
+
+} // namespace audio

@@ -1,0 +1,359 @@
+#include "stream.h"
+
+#include "core/library.h"
+#include "core/worker_threads.h"
+#include "input_opener.h"
+
+#include <algorithm>
+
+namespace audio {
+
+namespace {
+
+// Until the format and bitrate are known the buffer may hold this much.
+constexpr size_t provisional_buffer = probe_window;
+constexpr size_t download_block = 4096;
+// About 190 ms of decoded stereo at 44.1 kHz between the decoder and the mixer.
+constexpr size_t decoded_queue_samples = 8192 * 2;
+// The first frames decoded at connect time: enough to estimate a bitrate.
+constexpr double first_frames_seconds = 0.1;
+// When neither the server nor the frames tell a bitrate.
+constexpr uint32_t fallback_kbps = 128;
+
+// NUL-terminated lines ended by an empty one.
+std::string line_block(const std::string *first, const std::vector<std::string> &lines) {
+    std::string block;
+    if (first)
+        block.append(*first).push_back('\0');
+    for (const auto &line : lines)
+        block.append(line).push_back('\0');
+    block.push_back('\0');
+    return block;
+}
+
+} // namespace
+
+stream::stream(request what)
+    : request_(std::move(what)), flags_(request_.flags), buffer_(provisional_buffer),
+      samples_(decoded_queue_samples) {}
+
+stream::~stream() = default;
+
+int stream::connect(uint32_t handle) {
+    handle_ = handle;
+    auto self = shared_from_this();
+    start_worker([self] { self->download(); });
+    {
+        std::unique_lock<std::mutex> guard(state_lock_);
+        state_changed_.wait(
+            guard, [&] { return connection_ != connection::connecting || shut_down_.load(); });
+        if (shut_down_)
+            return BASS_ERROR_INIT; // the library was released while connecting
+        if (connection_ == connection::failed)
+            return open_error_;
+    }
+    int error = identify_and_open();
+    if (error != BASS_OK)
+        return shut_down_ ? BASS_ERROR_INIT : error;
+    start_worker([self] { self->decode(); });
+    start_worker([self] { self->dispatch_syncs(); });
+    return BASS_OK;
+}
+
+int stream::identify_and_open() {
+    std::string content_type;
+    uint32_t input_kbps;
+    {
+        std::lock_guard<std::mutex> guard(state_lock_);
+        content_type = content_type_;
+        input_kbps = input_kbps_;
+    }
+    std::vector<uint8_t> head;
+    probe_result probe;
+    for (size_t want = 4096;; want *= 2) {
+        head.resize(std::min(want, probe_window));
+        size_t got = buffer_.peek(head.data(), head.size());
+        if (shut_down_)
+            return BASS_ERROR_INIT;
+        probe = identify_format(head.data(), got, content_type, got < head.size());
+        if (probe.format || !probe.need_more || head.size() == probe_window)
+            break;
+    }
+    if (!probe.format)
+        return BASS_ERROR_FILEFORM;
+    format_ = probe.format;
+    for (size_t skipped = 0; skipped < probe.offset;) {
+        long count = buffer_.read(head.data(), std::min(head.size(), probe.offset - skipped));
+        if (count <= 0)
+            return BASS_ERROR_FILEFORM;
+        skipped += static_cast<size_t>(count);
+    }
+
+    int error = BASS_OK;
+    decoder_ = decoder::open(
+        *format_, [this](uint8_t *data, size_t size) { return buffer_.read(data, size); },
+        request_.output_rate, &error);
+    if (!decoder_)
+        return error;
+    decoder::chunk first;
+    double seconds = 0;
+    while (seconds < first_frames_seconds) {
+        if (!decoder_->decode(first))
+            break;
+        first_samples_.insert(first_samples_.end(), first.samples.begin(), first.samples.end());
+        seconds = static_cast<double>(first_samples_.size()) / 2 / request_.output_rate;
+    }
+    if (decoder_->sample_rate() == 0)
+        return BASS_ERROR_FILEFORM; // not one frame decoded
+    freq_ = static_cast<DWORD>(decoder_->sample_rate());
+    chans_ = static_cast<DWORD>(decoder_->channels());
+
+    uint32_t kbps = input_kbps ? input_kbps : decoder_->bitrate_kbps();
+    if (!kbps)
+        kbps = fallback_kbps;
+    buffer_.set_capacity(static_cast<size_t>(kbps) * request_.settings.buffer_ms / 8);
+    if (format_->ctype == BASS_CTYPE_STREAM_OGG)
+        publish_tag(&ogg_tags_, line_block(nullptr, decoder_->comments()));
+    return BASS_OK;
+}
+
+void stream::shut_down() {
+    if (shut_down_.exchange(true))
+        return;
+    buffer_.cancel();
+    samples_.cancel();
+    {
+        std::lock_guard<std::mutex> guard(state_lock_);
+        if (input_)
+            input_->interrupt();
+        state_changed_.notify_all();
+    }
+    {
+        std::lock_guard<std::mutex> guard(sync_lock_);
+        sync_posted_.notify_all();
+    }
+    library_mixer().remove(this);
+}
+
+void stream::download() {
+    connect_options options;
+    options.timeout_ms = request_.settings.timeout_ms;
+    options.follow_playlists = request_.settings.playlist_mode != 0;
+    options.proxy = request_.settings.proxy;
+    int error = BASS_OK;
+    std::unique_ptr<network_input> input =
+        current_input_opener()(request_.url, options, *this, shut_down_, &error);
+    {
+        std::lock_guard<std::mutex> guard(state_lock_);
+        if (!input) {
+            connection_ = connection::failed;
+            open_error_ = error != BASS_OK ? error : BASS_ERROR_UNKNOWN;
+            state_changed_.notify_all();
+            return;
+        }
+        input_ = input.get();
+        content_type_ = input->content_type();
+        input_kbps_ = input->bitrate_kbps();
+        connection_ = connection::connected;
+        connected_ = true;
+        if (shut_down_)
+            input->interrupt();
+        state_changed_.notify_all();
+    }
+    std::vector<uint8_t> block(download_block);
+    for (;;) {
+        long count = input->read(block.data(), block.size());
+        if (count <= 0)
+            break;
+        if (request_.download_proc && !shut_down_)
+            request_.download_proc(block.data(), static_cast<DWORD>(count), request_.user);
+        if (!buffer_.write(block.data(), static_cast<size_t>(count)))
+            break;
+    }
+    connected_ = false;
+    buffer_.finish();
+    std::lock_guard<std::mutex> guard(state_lock_);
+    input_ = nullptr;
+}
+
+void stream::decode() {
+    {
+        std::unique_lock<std::mutex> guard(state_lock_);
+        state_changed_.wait(guard, [&] { return playing_ || shut_down_; });
+    }
+    if (shut_down_ || !samples_.push(first_samples_.data(), first_samples_.size()))
+        return;
+    first_samples_ = {};
+    decoder::chunk next;
+    while (!shut_down_ && decoder_->decode(next)) {
+        if (next.new_bitstream) {
+            publish_tag(&ogg_tags_, line_block(nullptr, decoder_->comments()));
+            post_sync(BASS_SYNC_OGG_CHANGE);
+        }
+        if (!samples_.push(next.samples.data(), next.samples.size()))
+            return;
+    }
+    decode_finished_ = true;
+}
+
+void stream::dispatch_syncs() {
+    std::unique_lock<std::mutex> guard(sync_lock_);
+    for (;;) {
+        sync_posted_.wait(guard, [&] { return shut_down_ || !pending_syncs_.empty(); });
+        if (shut_down_)
+            return;
+        DWORD type = pending_syncs_.front();
+        pending_syncs_.pop_front();
+        std::vector<sync_entry> due;
+        for (const auto &entry : syncs_)
+            if (entry.type == type)
+                due.push_back(entry);
+        guard.unlock();
+        // Without the lock: a procedure may set syncs or free this stream.
+        for (const auto &entry : due)
+            if (!shut_down_)
+                entry.proc(entry.handle, handle_, 0, entry.user);
+        if (type == BASS_SYNC_END) {
+            library_mixer().remove(this);
+            if (flags_ & BASS_STREAM_AUTOFREE)
+                free_stream(handle_);
+        }
+        guard.lock();
+    }
+}
+
+void stream::post_sync(DWORD type) {
+    std::lock_guard<std::mutex> guard(sync_lock_);
+    pending_syncs_.push_back(type);
+    sync_posted_.notify_all();
+}
+
+void stream::publish_tag(const std::string **slot, std::string value) {
+    std::lock_guard<std::mutex> guard(tags_lock_);
+    tag_versions_.push_back(std::make_unique<std::string>(std::move(value)));
+    *slot = tag_versions_.back().get();
+}
+
+void stream::on_response(const std::string &status_line,
+                         const std::vector<std::string> &header_lines) {
+    std::string block = line_block(&status_line, header_lines);
+    bool icy = status_line.compare(0, 4, "ICY ") == 0;
+    publish_tag(icy ? &icy_tags_ : &http_tags_, block);
+    if (request_.download_proc && (request_.flags & BASS_STREAM_STATUS) && !shut_down_)
+        request_.download_proc(block.data(), 0, request_.user);
+}
+
+void stream::on_metadata(const std::string &metadata) {
+    publish_tag(&meta_tag_, metadata);
+    post_sync(BASS_SYNC_META);
+}
+
+void stream::mix_into(float *mix, size_t frames, float gain) {
+    size_t wanted = frames * mixer::channels;
+    size_t got = samples_.mix_into(mix, wanted, gain);
+    if (got < wanted && decode_finished_ && samples_.size() == 0 && !end_posted_.exchange(true))
+        post_sync(BASS_SYNC_END);
+}
+
+bool stream::file_position(DWORD mode, QWORD *position, int *error) const {
+    switch (mode) {
+    case BASS_FILEPOS_CURRENT:
+        *position = buffer_.total_read();
+        return true;
+    case BASS_FILEPOS_DOWNLOAD:
+        *position = buffer_.total_written();
+        return true;
+    case BASS_FILEPOS_END:
+        *position = buffer_.capacity();
+        return true;
+    case BASS_FILEPOS_START:
+        *position = 0;
+        return true;
+    case BASS_FILEPOS_CONNECTED:
+        *position = connected_ ? 1 : 0;
+        return true;
+    case BASS_FILEPOS_BUFFER:
+        *position = buffer_.buffered();
+        return true;
+    case BASS_FILEPOS_WMA_BUFFER:
+        *error = BASS_ERROR_NOTAVAIL; // only WMA streams have it
+        return false;
+    default:
+        *error = BASS_ERROR_ILLTYPE;
+        return false;
+    }
+}
+
+const char *stream::tags(DWORD type) const {
+    std::lock_guard<std::mutex> guard(tags_lock_);
+    const std::string *tag = nullptr;
+    switch (type) {
+    case BASS_TAG_HTTP:
+        tag = http_tags_;
+        break;
+    case BASS_TAG_ICY:
+        tag = icy_tags_;
+        break;
+    case BASS_TAG_META:
+        tag = meta_tag_;
+        break;
+    case BASS_TAG_OGG:
+        tag = ogg_tags_;
+        break;
+    default:
+        break;
+    }
+    return tag ? tag->c_str() : nullptr;
+}
+
+void stream::info(BASS_CHANNELINFO *info) const {
+    *info = BASS_CHANNELINFO{};
+    info->freq = freq_;
+    info->chans = chans_;
+    info->flags = flags_;
+    info->ctype = format_ ? format_->ctype : 0;
+}
+
+DWORD stream::change_flags(DWORD flags, DWORD mask) {
+    // Only these may change once the stream exists.
+    mask &= BASS_STREAM_RESTRATE | BASS_STREAM_AUTOFREE;
+    DWORD old = flags_.load();
+    while (!flags_.compare_exchange_weak(old, (old & ~mask) | (flags & mask))) {
+    }
+    return (old & ~mask) | (flags & mask);
+}
+
+bool stream::add_sync(HSYNC sync, DWORD type, SYNCPROC *proc, void *user, int *error) {
+    switch (type) {
+    case BASS_SYNC_END:
+    case BASS_SYNC_META:
+    case BASS_SYNC_OGG_CHANGE:
+    case BASS_SYNC_WMA_CHANGE:
+    case BASS_SYNC_WMA_META:
+        break;
+    default:
+        *error = BASS_ERROR_ILLTYPE;
+        return false;
+    }
+    if (!proc) {
+        *error = BASS_ERROR_ILLPARAM;
+        return false;
+    }
+    std::lock_guard<std::mutex> guard(sync_lock_);
+    syncs_.push_back({sync, type, proc, user});
+    return true;
+}
+
+void stream::play() {
+    {
+        std::lock_guard<std::mutex> guard(state_lock_);
+        playing_ = true;
+        state_changed_.notify_all();
+    }
+    library_mixer().add(shared_from_this());
+    // A free that ran meanwhile may have missed the mixer; take the stream out again.
+    if (shut_down_)
+        library_mixer().remove(this);
+}
+
+} // namespace audio

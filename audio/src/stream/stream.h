@@ -1,0 +1,126 @@
+// One internet stream: a download thread fills the byte buffer from the network input, a
+// decode thread turns the buffer into samples once playback starts, the mixer takes the
+// samples, and a sync thread calls the user's sync procedures.
+//
+// Lifetime: shared. The handle table, the mixer and each of the stream's threads hold a
+// reference; freeing only drops the table's and the mixer's and tells the threads to stop
+// (shut_down never waits for them), so the last one to finish destroys the stream.
+#pragma once
+
+#include "brevora_audio.h"
+#include "core/config.h"
+#include "decode/decoder.h"
+#include "input/network_input.h"
+#include "output/mixer.h"
+#include "byte_buffer.h"
+#include "pcm_queue.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace audio {
+
+class stream final : public mix_source,
+                     public input_listener,
+                     public std::enable_shared_from_this<stream> {
+  public:
+    struct request {
+        std::string url;
+        DWORD flags = 0;
+        DOWNLOADPROC *download_proc = nullptr;
+        void *user = nullptr;
+        network_settings settings;
+        int output_rate = 44100;
+    };
+
+    explicit stream(request what);
+    ~stream() override;
+
+    // Creating thread: connects, identifies the format and decodes the first frames.
+    // Returns BASS_OK or the error code for the caller. `handle` is what syncs report.
+    int connect(uint32_t handle);
+
+    // Any thread, any number of times; returns at once.
+    void shut_down();
+
+    // API queries, from any thread. Each returns false / null with *error set on failure.
+    bool file_position(DWORD mode, QWORD *position, int *error) const;
+    const char *tags(DWORD type) const;
+    void info(BASS_CHANNELINFO *info) const;
+    DWORD change_flags(DWORD flags, DWORD mask);
+    bool add_sync(HSYNC sync, DWORD type, SYNCPROC *proc, void *user, int *error);
+    void play();
+
+    // Output thread.
+    void mix_into(float *mix, size_t frames, float gain) override;
+
+    // Download thread (network input callbacks).
+    void on_response(const std::string &status_line,
+                     const std::vector<std::string> &header_lines) override;
+    void on_metadata(const std::string &metadata) override;
+
+  private:
+    enum class connection { connecting, connected, failed };
+
+    void download();       // download thread
+    void decode();         // decode thread
+    void dispatch_syncs(); // sync thread
+    void post_sync(DWORD type);
+    void publish_tag(const std::string **slot, std::string value);
+    int identify_and_open(); // creating thread
+
+    const request request_;
+    uint32_t handle_ = 0; // set by connect before any thread that reads it starts
+    std::atomic<DWORD> flags_;
+    std::atomic<bool> shut_down_{false};
+    std::atomic<bool> connected_{false};
+    std::atomic<bool> playing_{false};
+    std::atomic<bool> decode_finished_{false};
+    std::atomic<bool> end_posted_{false};
+
+    byte_buffer buffer_;
+    pcm_queue samples_;
+
+    // Written by the creating thread before the decode thread starts, then owned by it.
+    std::unique_ptr<decoder> decoder_;
+    std::vector<float> first_samples_;
+    const stream_format *format_ = nullptr;
+    // Written by the creating thread before the handle is returned; read-only afterwards.
+    DWORD freq_ = 0;
+    DWORD chans_ = 0;
+
+    mutable std::mutex state_lock_; // guards connection_, open_error_, input_, the fields below
+    std::condition_variable state_changed_;
+    connection connection_ = connection::connecting;
+    int open_error_ = BASS_OK;
+    network_input *input_ = nullptr; // owned by the download thread while it runs
+    std::string content_type_;
+    uint32_t input_kbps_ = 0;
+
+    mutable std::mutex tags_lock_; // guards the tag pointers and tag_versions_
+    // Every tag text ever returned stays alive until the stream is destroyed, so a pointer
+    // handed to a caller never dangles while the stream lives.
+    std::vector<std::unique_ptr<std::string>> tag_versions_;
+    const std::string *http_tags_ = nullptr;
+    const std::string *icy_tags_ = nullptr;
+    const std::string *meta_tag_ = nullptr;
+    const std::string *ogg_tags_ = nullptr;
+
+    struct sync_entry {
+        HSYNC handle;
+        DWORD type;
+        SYNCPROC *proc;
+        void *user;
+    };
+    std::mutex sync_lock_; // guards syncs_ and pending_syncs_
+    std::condition_variable sync_posted_;
+    std::vector<sync_entry> syncs_;
+    std::deque<DWORD> pending_syncs_;
+};
+
+} // namespace audio

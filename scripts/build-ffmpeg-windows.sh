@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Cross-compiles a minimal, audio-only, static FFmpeg for 64-bit Windows from Debian's own
+# `ffmpeg` source package, into the given folder (lib/ and include/ under it). Does nothing
+# when that folder already holds the libraries. The Windows configuration runs this itself.
+set -euo pipefail
+
+prefix=${1:?usage: build-ffmpeg-windows.sh INSTALL-FOLDER}
+mkdir -p "$prefix"
+prefix=$(cd "$prefix" && pwd)
+if [ -f "$prefix/lib/libavformat.a" ] && [ -f "$prefix/lib/libswresample.a" ]; then
+  exit 0
+fi
+
+work=$prefix/source
+mkdir -p "$work"
+source_dir=$(find "$work" -maxdepth 2 -name configure -path '*ffmpeg-*' -printf '%h\n' | head -n 1)
+
+if [ -z "$source_dir" ]; then
+  # Source packages come from the machine's own Debian entries, copied as deb-src.
+  sources=/etc/apt/sources.list.d/debian-src.sources
+  if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ /etc/apt/sources.list; then
+    [ "$(id -u)" = 0 ] || { echo "build-ffmpeg-windows: run as root once to add deb-src" >&2; exit 1; }
+    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources >"$sources"
+    apt-get update -q
+  fi
+  (cd "$work" && apt-get source -q ffmpeg >"$work/apt-source.log" 2>&1) ||
+    { cat "$work/apt-source.log" >&2; exit 1; }
+  source_dir=$(find "$work" -maxdepth 2 -name configure -path '*ffmpeg-*' -printf '%h\n' | head -n 1)
+fi
+
+build=$work/build
+rm -rf "$build"
+mkdir -p "$build"
+cd "$build"
+"$source_dir/configure" \
+  --prefix="$prefix" \
+  --target-os=mingw32 --arch=x86_64 --enable-cross-compile --cross-prefix=x86_64-w64-mingw32- \
+  --pkg-config=false \
+  --enable-static --disable-shared --disable-autodetect --enable-w32threads \
+  --disable-programs --disable-doc --disable-network --disable-debug \
+  --disable-avdevice --disable-avfilter --disable-swscale --disable-postproc \
+  --disable-everything \
+  --enable-demuxer=mp3,aac,ogg,mov,flac \
+  --enable-decoder=mp1float,mp2float,mp3float,aac,vorbis,flac,opus \
+  --enable-parser=mpegaudio,aac,vorbis,flac,opus \
+  --enable-swresample \
+  >"$build/configure.log" 2>&1 || { tail -n 30 "$build/configure.log" >&2; exit 1; }
+make -j2 >"$build/make.log" 2>&1 || { tail -n 40 "$build/make.log" >&2; exit 1; }
+make install >>"$build/make.log" 2>&1
+rm -rf "$build"
+echo "build-ffmpeg-windows: installed in $prefix"

@@ -1,0 +1,389 @@
+// The stream core against a stand-in network input: connection, format identification,
+// decoding to the output, buffer positions, tags, syncs and freeing from any thread.
+#include "stream_test_support.h"
+
+#include <atomic>
+#include <map>
+
+using namespace stream_test;
+
+namespace {
+
+// Tone files are made once for the whole suite.
+struct tones {
+    std::vector<uint8_t> mp3, mp2, aac, ogg, ogg_chain;
+};
+const tones &sample_files() {
+    static const tones files = [] {
+        tones made;
+        made.mp3 = encode_tone("tone.mp3", 1000, 8, "-c:a libmp3lame -b:a 128k");
+        made.mp2 = encode_tone("tone.mp2", 1000, 3, "-c:a mp2 -b:a 192k -f mp2");
+        made.aac = encode_tone("tone.aac", 1000, 8, "-c:a aac -b:a 128k -f adts");
+        made.ogg = encode_tone("first.ogg", 1000, 2, "-c:a libvorbis -b:a 96k", "First Song");
+        std::vector<uint8_t> second =
+            encode_tone("second.ogg", 1000, 2, "-c:a libvorbis -b:a 96k", "Second Song");
+        made.ogg_chain = made.ogg;
+        made.ogg_chain.insert(made.ogg_chain.end(), second.begin(), second.end());
+        return made;
+    }();
+    return files;
+}
+
+class StreamCore : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_FALSE(sample_files().mp3.empty()) << "ffmpeg could not make the test files";
+        ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
+    }
+    void TearDown() override {
+        BASS_Free();
+        BASS_SetConfig(BASS_CONFIG_NET_BUFFER, 5000);
+        BASS_SetConfig(BASS_CONFIG_GVOL_STREAM, 10000);
+    }
+
+    static script live(const std::vector<uint8_t> &bytes, const std::string &type) {
+        script plan;
+        plan.bytes = bytes;
+        plan.content_type = type;
+        plan.headers = {"Content-Type: " + type, "icy-name: Test Radio"};
+        plan.stay_open = true;
+        return plan;
+    }
+};
+
+// Collects what the download procedure receives.
+struct download_log {
+    std::mutex lock;
+    std::vector<std::string> calls; // "status:<first line>" or "data"
+    std::vector<std::string> status_lines;
+    size_t data_bytes = 0;
+};
+void CALLBACK log_download(const void *buffer, DWORD length, void *user) {
+    auto *log = static_cast<download_log *>(user);
+    std::lock_guard<std::mutex> guard(log->lock);
+    if (length == 0) {
+        log->calls.push_back("status");
+        log->status_lines = lines_of(static_cast<const char *>(buffer));
+    } else {
+        log->calls.push_back("data");
+        log->data_bytes += length;
+    }
+}
+
+struct sync_counter {
+    std::atomic<int> calls{0};
+    std::atomic<DWORD> channel{0};
+};
+void CALLBACK count_sync(HSYNC, DWORD channel, DWORD, void *user) {
+    auto *counter = static_cast<sync_counter *>(user);
+    counter->channel = channel;
+    ++counter->calls;
+}
+
+TEST_F(StreamCore, ConnectsGivesStatusThenDataAndHeaderTags) {
+    scripted_network network(live(sample_files().mp3, "audio/mpeg"));
+    download_log log;
+    HSTREAM s = BASS_StreamCreateURL("http://radio.test/live", 0,
+                                     BASS_STREAM_BLOCK | BASS_STREAM_STATUS | BASS_STREAM_AUTOFREE,
+                                     log_download, &log);
+    ASSERT_NE(s, 0u) << BASS_ErrorGetCode();
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_OK);
+    ASSERT_TRUE(eventually([&] {
+        std::lock_guard<std::mutex> guard(log.lock);
+        return log.data_bytes >= 80000;
+    }));
+    {
+        std::lock_guard<std::mutex> guard(log.lock);
+        ASSERT_FALSE(log.calls.empty());
+        EXPECT_EQ(log.calls.front(), "status");
+        EXPECT_EQ(std::count(log.calls.begin(), log.calls.end(), "status"), 1);
+        EXPECT_EQ(log.status_lines,
+                  (std::vector<std::string>{"HTTP/1.0 200 OK", "Content-Type: audio/mpeg",
+                                            "icy-name: Test Radio"}));
+    }
+    EXPECT_EQ(lines_of(BASS_ChannelGetTags(s, BASS_TAG_HTTP)), log.status_lines);
+    EXPECT_EQ(BASS_ChannelGetTags(s, BASS_TAG_ICY), nullptr);
+    EXPECT_EQ(BASS_ChannelGetTags(s, BASS_TAG_META), nullptr);
+    EXPECT_EQ(BASS_ChannelGetTags(s, BASS_TAG_OGG), nullptr);
+    EXPECT_EQ(BASS_ChannelGetTags(s, BASS_TAG_WMA), nullptr);
+}
+
+TEST_F(StreamCore, BufferIsBitrateTimesBufferLengthAndReportsItsFill) {
+    // No bitrate from the server: it comes from the first frames.
+    scripted_network network(live(sample_files().mp3, "audio/mpeg"));
+    HSTREAM s =
+        BASS_StreamCreateURL("http://radio.test/live", 0, BASS_STREAM_BLOCK, nullptr, nullptr);
+    ASSERT_NE(s, 0u) << BASS_ErrorGetCode();
+    EXPECT_EQ(BASS_StreamGetFilePosition(s, BASS_FILEPOS_END), 80000u);
+    // The player's own formula turns it back into the bitrate.
+    EXPECT_EQ(BASS_StreamGetFilePosition(s, BASS_FILEPOS_END) * 8 /
+                  BASS_GetConfig(BASS_CONFIG_NET_BUFFER),
+              128u);
+    // Not playing: the download fills the buffer and then waits.
+    ASSERT_TRUE(
+        eventually([&] { return BASS_StreamGetFilePosition(s, BASS_FILEPOS_BUFFER) == 80000u; }));
+    EXPECT_EQ(BASS_StreamGetFilePosition(s, BASS_FILEPOS_CONNECTED), 1u);
+    EXPECT_GE(BASS_StreamGetFilePosition(s, BASS_FILEPOS_DOWNLOAD), 80000u);
+    EXPECT_EQ(BASS_StreamGetFilePosition(s, BASS_FILEPOS_DOWNLOAD),
+              BASS_StreamGetFilePosition(s, BASS_FILEPOS_CURRENT) + 80000u);
+    EXPECT_EQ(BASS_StreamGetFilePosition(s, BASS_FILEPOS_WMA_BUFFER), static_cast<QWORD>(-1));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_NOTAVAIL);
+
+    // A bitrate the server announces wins, and a shorter buffer length gives a smaller buffer.
+    BASS_StreamFree(s);
+    script announced = live(sample_files().mp3, "audio/mpeg");
+    announced.kbps = 64;
+    scripted_network other(announced);
+    ASSERT_TRUE(BASS_SetConfig(BASS_CONFIG_NET_BUFFER, 2000));
+    s = BASS_StreamCreateURL("http://radio.test/live", 0, BASS_STREAM_BLOCK, nullptr, nullptr);
+    ASSERT_NE(s, 0u);
+    EXPECT_EQ(BASS_StreamGetFilePosition(s, BASS_FILEPOS_END), 16000u);
+}
+
+TEST_F(StreamCore, EachFormatIsRecognisedAndPlaysItsTone) {
+    struct {
+        const char *name;
+        const std::vector<uint8_t> &bytes;
+        const char *type;
+        DWORD ctype;
+    } cases[] = {
+        {"mp3", sample_files().mp3, "audio/mpeg", BASS_CTYPE_STREAM_MP3},
+        {"mp2", sample_files().mp2, "audio/mpeg", BASS_CTYPE_STREAM_MP2},
+        {"aac", sample_files().aac, "audio/aac", BASS_CTYPE_STREAM_AAC},
+        {"ogg", sample_files().ogg, "application/ogg", BASS_CTYPE_STREAM_OGG},
+        // A vague or wrong Content-Type does not matter: the bytes decide.
+        {"aac as octet-stream", sample_files().aac, "application/octet-stream",
+         BASS_CTYPE_STREAM_AAC},
+        {"ogg as audio/mpeg", sample_files().ogg, "audio/mpeg", BASS_CTYPE_STREAM_OGG},
+    };
+    for (const auto &each : cases) {
+        SCOPED_TRACE(each.name);
+        ASSERT_FALSE(each.bytes.empty());
+        scripted_network network(live(each.bytes, each.type));
+        output_capture capture;
+        HSTREAM s =
+            BASS_StreamCreateURL("http://radio.test/live", 0, BASS_STREAM_BLOCK, nullptr, nullptr);
+        ASSERT_NE(s, 0u) << BASS_ErrorGetCode();
+        BASS_CHANNELINFO info{};
+        ASSERT_TRUE(BASS_ChannelGetInfo(s, &info));
+        EXPECT_EQ(info.ctype, each.ctype);
+        EXPECT_EQ(info.freq, 44100u);
+        EXPECT_EQ(info.chans, 2u);
+        ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
+        std::vector<float> played =
+            capture.left_channel_of_sound(8820, std::chrono::seconds(5), 4410);
+        ASSERT_EQ(played.size(), 8820u);
+        EXPECT_NEAR(measured_frequency(played, 44100), 1000.0, 10.0);
+        EXPECT_GT(peak(played), 0.05);
+        EXPECT_TRUE(BASS_StreamFree(s));
+    }
+}
+
+TEST_F(StreamCore, StreamVolumeAppliesToWhatPlays) {
+    scripted_network network(live(sample_files().mp3, "audio/mpeg"));
+    output_capture capture;
+    HSTREAM s = BASS_StreamCreateURL("http://radio.test/live", 0, 0, nullptr, nullptr);
+    ASSERT_NE(s, 0u);
+    ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
+    double full = peak(capture.left_channel_of_sound(4410));
+    ASSERT_GT(full, 0.05);
+    BASS_SetConfig(BASS_CONFIG_GVOL_STREAM, 2500);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    capture.clear();
+    double quarter = peak(capture.left_channel_of_sound(4410));
+    EXPECT_NEAR(quarter, full / 4, full * 0.05);
+    BASS_SetConfig(BASS_CONFIG_GVOL_STREAM, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    capture.clear();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(capture.left_channel_of_sound(1, std::chrono::milliseconds(50)).empty());
+}
+
+TEST_F(StreamCore, UnrecognisedDataAndFailedConnectionsGiveTheirErrors) {
+    {
+        script page = live({}, "text/html");
+        std::string html = "<html><body>" + std::string(20000, 'x') + "</body></html>";
+        page.bytes.assign(html.begin(), html.end());
+        page.stay_open = false;
+        scripted_network network(page);
+        EXPECT_EQ(BASS_StreamCreateURL("http://radio.test/", 0, 0, nullptr, nullptr), 0u);
+        EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEFORM);
+    }
+    {
+        // MP3 frames cut short after one header: the chain never confirms.
+        script cut =
+            live(std::vector<uint8_t>(sample_files().mp3.begin(), sample_files().mp3.begin() + 5),
+                 "audio/mpeg");
+        cut.stay_open = false;
+        scripted_network network(cut);
+        EXPECT_EQ(BASS_StreamCreateURL("http://radio.test/", 0, 0, nullptr, nullptr), 0u);
+        EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEFORM);
+    }
+    {
+        script refused;
+        refused.open_error = BASS_ERROR_FILEOPEN;
+        scripted_network network(refused);
+        EXPECT_EQ(BASS_StreamCreateURL("http://radio.test/", 0, 0, nullptr, nullptr), 0u);
+        EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEOPEN);
+    }
+    EXPECT_EQ(BASS_StreamCreateURL(nullptr, 0, 0, nullptr, nullptr), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEOPEN);
+}
+
+TEST_F(StreamCore, IcyAnswerGivesIcyTagsAndEachTitleRaisesMetaSync) {
+    script icy = live(sample_files().mp3, "audio/mpeg");
+    icy.status_line = "ICY 200 OK";
+    icy.headers = {"icy-name:Jazz", "icy-br:128"};
+    icy.bytes_per_second = 16000 * 4; // paced, so the titles arrive after the sync is set
+    icy.metadata = {{20000, "StreamTitle='Artist - One';"},
+                    {30000, "StreamTitle='Artist - Two';StreamUrl='';"}};
+    scripted_network network(icy);
+    HSTREAM s = BASS_StreamCreateURL("http://radio.test/", 0, 0, nullptr, nullptr);
+    ASSERT_NE(s, 0u);
+    EXPECT_EQ(lines_of(BASS_ChannelGetTags(s, BASS_TAG_ICY)),
+              (std::vector<std::string>{"ICY 200 OK", "icy-name:Jazz", "icy-br:128"}));
+    EXPECT_EQ(BASS_ChannelGetTags(s, BASS_TAG_HTTP), nullptr);
+    sync_counter meta;
+    ASSERT_NE(BASS_ChannelSetSync(s, BASS_SYNC_META, 0, count_sync, &meta), 0u);
+    ASSERT_TRUE(eventually([&] { return meta.calls == 2; }));
+    EXPECT_EQ(meta.channel, s);
+    EXPECT_STREQ(BASS_ChannelGetTags(s, BASS_TAG_META), "StreamTitle='Artist - Two';StreamUrl='';");
+}
+
+TEST_F(StreamCore, ChainedOggChangesCommentsAndRaisesOggChange) {
+    script chain = live(sample_files().ogg_chain, "application/ogg");
+    scripted_network network(chain);
+    HSTREAM s = BASS_StreamCreateURL("http://radio.test/", 0, 0, nullptr, nullptr);
+    ASSERT_NE(s, 0u) << BASS_ErrorGetCode();
+    const char *first = BASS_ChannelGetTags(s, BASS_TAG_OGG);
+    std::vector<std::string> first_lines = lines_of(first);
+    EXPECT_NE(std::find(first_lines.begin(), first_lines.end(), "title=First Song"),
+              first_lines.end());
+    sync_counter change;
+    ASSERT_NE(BASS_ChannelSetSync(s, BASS_SYNC_OGG_CHANGE, 0, count_sync, &change), 0u);
+    ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
+    ASSERT_TRUE(eventually([&] { return change.calls == 1; }, std::chrono::seconds(4)));
+    std::vector<std::string> second_lines = lines_of(BASS_ChannelGetTags(s, BASS_TAG_OGG));
+    EXPECT_NE(std::find(second_lines.begin(), second_lines.end(), "title=Second Song"),
+              second_lines.end());
+    // The text handed out before the change is still readable.
+    EXPECT_EQ(lines_of(first), first_lines);
+}
+
+TEST_F(StreamCore, EndSyncAfterTheLastSampleThenAutoFree) {
+    script ends =
+        live(std::vector<uint8_t>(sample_files().mp3.begin(), sample_files().mp3.begin() + 8000),
+             "audio/mpeg");
+    ends.stay_open = false;
+    scripted_network network(ends);
+    HSTREAM s =
+        BASS_StreamCreateURL("http://radio.test/", 0, BASS_STREAM_AUTOFREE, nullptr, nullptr);
+    ASSERT_NE(s, 0u);
+    ASSERT_TRUE(
+        eventually([&] { return BASS_StreamGetFilePosition(s, BASS_FILEPOS_CONNECTED) == 0; }));
+    sync_counter end;
+    ASSERT_NE(BASS_ChannelSetSync(s, BASS_SYNC_END, 0, count_sync, &end), 0u);
+    EXPECT_EQ(BASS_ChannelSetSync(s, 999, 0, count_sync, &end), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ILLTYPE);
+    ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
+    ASSERT_TRUE(eventually([&] { return end.calls == 1; }));
+    EXPECT_EQ(end.channel, s);
+    // Freed by the library: the handle is stale now.
+    ASSERT_TRUE(eventually([&] {
+        return !BASS_ChannelGetInfo(s, nullptr) && BASS_ErrorGetCode() == BASS_ERROR_HANDLE;
+    }));
+    EXPECT_FALSE(BASS_StreamFree(s));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+}
+
+TEST_F(StreamCore, FlagsChangeAndReadBack) {
+    scripted_network network(live(sample_files().mp3, "audio/mpeg"));
+    HSTREAM s = BASS_StreamCreateURL("http://radio.test/", 0,
+                                     BASS_STREAM_BLOCK | BASS_STREAM_STATUS | BASS_STREAM_AUTOFREE,
+                                     nullptr, nullptr);
+    ASSERT_NE(s, 0u);
+    DWORD flags = BASS_ChannelFlags(s, BASS_STREAM_RESTRATE, BASS_STREAM_RESTRATE);
+    EXPECT_EQ(flags, static_cast<DWORD>(BASS_STREAM_BLOCK | BASS_STREAM_STATUS |
+                                        BASS_STREAM_AUTOFREE | BASS_STREAM_RESTRATE));
+    EXPECT_EQ(BASS_ChannelFlags(s, 0, BASS_STREAM_AUTOFREE),
+              flags & ~static_cast<DWORD>(BASS_STREAM_AUTOFREE));
+    BASS_CHANNELINFO info{};
+    ASSERT_TRUE(BASS_ChannelGetInfo(s, &info));
+    EXPECT_EQ(info.flags, flags & ~static_cast<DWORD>(BASS_STREAM_AUTOFREE));
+}
+
+void CALLBACK free_own_channel(HSYNC, DWORD channel, DWORD, void *user) {
+    static_cast<std::atomic<int> *>(user)->fetch_add(BASS_StreamFree(channel) ? 1 : 100);
+}
+
+TEST_F(StreamCore, FreeingInsideASyncOrFromAnotherThreadIsSafe) {
+    script icy = live(sample_files().mp3, "audio/mpeg");
+    icy.metadata = {{30000, "StreamTitle='x';"}};
+    icy.bytes_per_second = 100000;
+    scripted_network network(icy);
+
+    HSTREAM s = BASS_StreamCreateURL("http://radio.test/", 0, 0, nullptr, nullptr);
+    ASSERT_NE(s, 0u);
+    std::atomic<int> freed{0};
+    ASSERT_NE(BASS_ChannelSetSync(s, BASS_SYNC_META, 0, free_own_channel, &freed), 0u);
+    ASSERT_TRUE(eventually([&] { return freed == 1; }));
+    EXPECT_EQ(BASS_StreamGetFilePosition(s, BASS_FILEPOS_BUFFER), static_cast<QWORD>(-1));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+
+    // Many threads query and free the same streams at once; exactly one free succeeds.
+    for (int round = 0; round < 5; ++round) {
+        HSTREAM shared = BASS_StreamCreateURL("http://radio.test/", 0, 0, nullptr, nullptr);
+        ASSERT_NE(shared, 0u);
+        ASSERT_TRUE(BASS_ChannelPlay(shared, FALSE));
+        std::atomic<int> successes{0};
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 4; ++t)
+            threads.emplace_back([&] {
+                for (int i = 0; i < 50; ++i) {
+                    BASS_ChannelGetTags(shared, BASS_TAG_HTTP);
+                    BASS_StreamGetFilePosition(shared, BASS_FILEPOS_BUFFER);
+                }
+                if (BASS_StreamFree(shared))
+                    ++successes;
+            });
+        for (auto &thread : threads)
+            thread.join();
+        EXPECT_EQ(successes, 1);
+    }
+}
+
+TEST_F(StreamCore, ReleasingTheLibraryStopsAStreamStillConnecting) {
+    script stuck;
+    stuck.block_in_open = true;
+    scripted_network network(stuck);
+    std::atomic<HSTREAM> result{1};
+    std::atomic<int> error{0};
+    std::thread connecting([&] {
+        result = BASS_StreamCreateURL("http://radio.test/", 0, 0, nullptr, nullptr);
+        error = BASS_ErrorGetCode();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_TRUE(BASS_Free());
+    connecting.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
+    EXPECT_EQ(result, 0u);
+    EXPECT_NE(error, BASS_OK);
+}
+
+TEST_F(StreamCore, ReleasingTheLibraryFreesPlayingStreams) {
+    scripted_network network(live(sample_files().aac, "audio/aac"));
+    HSTREAM s = BASS_StreamCreateURL("http://radio.test/", 0, 0, nullptr, nullptr);
+    ASSERT_NE(s, 0u);
+    ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
+    ASSERT_TRUE(BASS_Free());
+    EXPECT_FALSE(BASS_ChannelPlay(s, FALSE));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+    ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
+    HSTREAM again = BASS_StreamCreateURL("http://radio.test/", 0, 0, nullptr, nullptr);
+    EXPECT_NE(again, 0u);
+    EXPECT_NE(again, s); // a new generation: the old handle stays stale
+    EXPECT_FALSE(BASS_ChannelGetInfo(s, nullptr));
+}
+
+} // namespace
