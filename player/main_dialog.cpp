@@ -22,9 +22,10 @@ const char about_text[] =
     "A small, fast internet radio player.\n"
     "\n"
     "Supports MP3, WMA, ASX, AAC, AAC+ & Ogg Vorbis Streams (SHOUTcast, Icecast etc...)\n"
-    "Built with MinGW-w64 GCC " STRINGIFY(__GNUC__) "." STRINGIFY(__GNUC_MINOR__) "\n"
-    "\n"
-    "Visit https://brevora.org";
+    "Built with MinGW-w64 GCC " STRINGIFY(__GNUC__) "." STRINGIFY(
+        __GNUC_MINOR__) "\n"
+                        "\n"
+                        "Visit https://brevora.org";
 
 void read_network_settings() {
     char use_proxy[setting_buffer_size];
@@ -100,8 +101,7 @@ INT_PTR dispatch_command(int command_id) {
 void change_volume(HWND scrolled_control) {
     if (scrolled_control != GetDlgItem(main_window, IDC_VOLUME_SLIDER))
         return;
-    const int position =
-        static_cast<int>(SendMessageW(scrolled_control, TBM_GETPOS, 0, 0));
+    const int position = static_cast<int>(SendMessageW(scrolled_control, TBM_GETPOS, 0, 0));
     BASS_SetConfig(BASS_CONFIG_GVOL_STREAM, volume_for_slider(position));
 }
 

@@ -25,10 +25,16 @@ bool matches_key(const char *entry, const char *key) {
 }
 
 // Steps through a block of NUL-terminated entries ended by an empty one.
-const char *next_entry(const char *entry) { return entry + std::strlen(entry) + 1; }
+const char *next_entry(const char *entry) {
+    return entry + std::strlen(entry) + 1;
+}
 
-void CALLBACK meta_sync(HSYNC, DWORD, DWORD, void *) { update_title(); }
-void CALLBACK wma_change_sync(HSYNC, DWORD, DWORD, void *) { show_wma_tags(); }
+void CALLBACK meta_sync(HSYNC, DWORD, DWORD, void *) {
+    update_title();
+}
+void CALLBACK wma_change_sync(HSYNC, DWORD, DWORD, void *) {
+    show_wma_tags();
+}
 
 void show_station_headers(HSTREAM stream) {
     const char *headers = BASS_ChannelGetTags(stream, BASS_TAG_ICY);

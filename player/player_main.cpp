@@ -63,8 +63,8 @@ int player_main() {
         free_tables();
         return 0;
     }
-    DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PLAYER), nullptr,
-                    player_dialog, 0);
+    DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PLAYER), nullptr, player_dialog,
+                    0);
     free_tables();
     return 0;
 }

@@ -65,8 +65,7 @@ void start_recording() {
     keep_leftover_recording();
 
     char command_line[260];
-    std::snprintf(command_line, sizeof command_line, "lame.exe %s - \"rec.mp3\"",
-                  encoder_options);
+    std::snprintf(command_line, sizeof command_line, "lame.exe %s - \"rec.mp3\"", encoder_options);
     encoder_handle = BASS_Encode_Start(current_stream.load(), command_line, 0, nullptr, nullptr);
     if (!encoder_handle) {
         // Showing "[REC]" with nothing recording would lose what the user meant to keep.
@@ -79,7 +78,9 @@ void start_recording() {
 
 } // namespace
 
-void make_uuid_name() { write_uuid_name(record_target, record_target_size); }
+void make_uuid_name() {
+    write_uuid_name(record_target, record_target_size);
+}
 
 bool recording_active() {
     const DWORD state = BASS_Encode_IsActive(encoder_handle);

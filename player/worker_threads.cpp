@@ -61,7 +61,9 @@ bool start_worker(unsigned(__stdcall *work)(void *), void *argument) {
     return true;
 }
 
-bool window_closing() { return closing.load(); }
+bool window_closing() {
+    return closing.load();
+}
 
 void finish_workers() {
     closing.store(true);
@@ -76,4 +78,6 @@ void finish_workers() {
     }
 }
 
-void reset_workers() { closing.store(false); }
+void reset_workers() {
+    closing.store(false);
+}

@@ -91,7 +91,9 @@ DWORD BASS_GetVersion(void) {
     return fake.version;
 }
 
-int BASS_ErrorGetCode(void) { return thread_error; }
+int BASS_ErrorGetCode(void) {
+    return thread_error;
+}
 
 BOOL BASS_Init(int device, DWORD freq, DWORD flags, HWND, const void *) {
     std::lock_guard<std::mutex> guard(fake.lock);
@@ -146,8 +148,7 @@ HPLUGIN BASS_PluginLoad(const char *file, DWORD) {
     return succeed(HPLUGIN{1});
 }
 
-HSTREAM BASS_StreamCreateURL(const char *url, DWORD, DWORD flags, DOWNLOADPROC *proc,
-                             void *user) {
+HSTREAM BASS_StreamCreateURL(const char *url, DWORD, DWORD flags, DOWNLOADPROC *proc, void *user) {
     fake_connection connection;
     {
         std::unique_lock<std::mutex> guard(fake.lock);

@@ -29,9 +29,9 @@ struct fake_sync {
 };
 
 struct fake_connection { // what BASS_StreamCreateURL does for one URL
-    HSTREAM handle = 0;        // 0: fail with error_code
+    HSTREAM handle = 0;  // 0: fail with error_code
     int error_code = BASS_ERROR_FILEOPEN;
-    std::string status_text;   // given to the download procedure, when not empty
+    std::string status_text;       // given to the download procedure, when not empty
     bool wait_for_release = false; // block until release_connections() or BASS_Free
 };
 
@@ -47,7 +47,7 @@ struct fake_audio_state {
     std::map<std::string, fake_connection> connections;
     std::map<DWORD, fake_stream> streams;
     std::vector<fake_sync> syncs;
-    int connecting = 0;        // calls blocked in BASS_StreamCreateURL
+    int connecting = 0; // calls blocked in BASS_StreamCreateURL
     bool connections_released = false;
     DWORD encoder_state = BASS_ACTIVE_STOPPED;
     HENCODE next_encoder = 0x4000; // 0: BASS_Encode_Start fails

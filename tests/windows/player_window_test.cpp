@@ -76,7 +76,9 @@ HWND child_with_text(HWND dialog, const char *text) {
     return nullptr;
 }
 
-LONG style_of(HWND window) { return GetWindowLongW(window, GWL_STYLE); }
+LONG style_of(HWND window) {
+    return GetWindowLongW(window, GWL_STYLE);
+}
 
 TEST_F(PlayerWindow, LayoutTextsAndStylesFollowTheTemplate) {
     ASSERT_TRUE(start_player());
