@@ -205,7 +205,7 @@ QWORD BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode) {
 
 DWORD BASS_ChannelFlags(DWORD handle, DWORD flags, DWORD mask) {
     std::lock_guard<std::mutex> guard(fake.lock);
-    record(format("BASS_ChannelFlags(%lu,0x%lx)", handle, flags) + format(",0x%lx", mask));
+    record(format("BASS_ChannelFlags(%lu,0x%lx", handle, flags) + format(",0x%lx)", mask));
     if (!live_stream(handle))
         return fail(BASS_ERROR_HANDLE, static_cast<DWORD>(-1));
     return succeed(flags & mask);
