@@ -7,7 +7,7 @@ source "$(dirname "$0")/common.sh"
 
 bash "$here/scripts/install-deps.sh"
 build_windows >/dev/null
-player_dir=$windows_build/player
+player_dir=$windows_build/bin
 demo_dir=$here/build/demo
 demo_port=${BREVORA_DEMO_PORT:-8750}
 
