@@ -217,17 +217,14 @@ std::optional<http_answer> fetch(const url &target, const request_setting &setti
                 *failure = {BASS_ERROR_FILEOPEN, "redirect without a usable Location"};
                 return std::nullopt;
             }
+            // A relative Location keeps the credentials (resolve_reference copies them);
+            // an absolute one keeps them only on the same origin, and gets none elsewhere.
             if (!next->has_userinfo && current.has_userinfo && same_origin(*next, current)) {
                 next->username = current.username;
                 next->password = current.password;
                 next->has_userinfo = true;
-            } else if (!same_origin(*next, current) && location->find('@') == std::string::npos) {
-                // Credentials belong to the host they were given for.
-                next->username.clear();
-                next->password.clear();
-                next->has_userinfo = false;
             }
-            if (hop + 1 >= max_redirects || visited.count(next->without_userinfo())) {
+            if (hop + 1 > max_redirects || visited.count(next->without_userinfo())) {
                 *failure = {BASS_ERROR_FILEOPEN, "too many redirects"};
                 return std::nullopt;
             }

@@ -47,7 +47,7 @@ struct http_answer {
     std::unique_ptr<body_reader> body;
 };
 
-// GETs `target`, following up to max_redirects redirects. On success the answer has a 2xx
+// GETs `target`, following at most max_redirects redirects. On success the answer has a 2xx
 // status. On failure returns nullopt with *failure set (see network_input.h for the codes).
 std::optional<http_answer> fetch(const url &target, const request_setting &setting,
                                  clock_type::time_point deadline, const stop_signal &stop,

@@ -40,8 +40,22 @@ bool would_block(int error) {
 bool is_no_network(int error) {
     return error == WSAENETUNREACH || error == WSAENETDOWN;
 }
-int poll_sockets(pollfd *fds, unsigned count, int ms) {
-    return WSAPoll(fds, count, ms);
+// select(), not WSAPoll(): older WSAPoll never reports a refused connect, which would
+// turn "refused" into a time-out.
+int poll_socket(native_socket s, short events, int ms) {
+    fd_set readable, writable, failed;
+    FD_ZERO(&readable);
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    if (events & POLLIN) {
+        FD_SET(s, &readable);
+    }
+    if (events & POLLOUT) {
+        FD_SET(s, &writable);
+    }
+    FD_SET(s, &failed);
+    timeval wait{ms / 1000, (ms % 1000) * 1000};
+    return select(0, &readable, &writable, &failed, &wait);
 }
 void set_non_blocking(native_socket s) {
     u_long on = 1;
@@ -70,8 +84,11 @@ bool would_block(int error) {
 bool is_no_network(int error) {
     return error == ENETUNREACH || error == ENETDOWN;
 }
-int poll_sockets(pollfd *fds, unsigned count, int ms) {
-    return poll(fds, count, ms);
+int poll_socket(native_socket s, short events, int ms) {
+    pollfd descriptor{};
+    descriptor.fd = s;
+    descriptor.events = events;
+    return poll(&descriptor, 1, ms);
 }
 void set_non_blocking(native_socket s) {
     fcntl(s, F_SETFL, fcntl(s, F_GETFL) | O_NONBLOCK);
@@ -97,10 +114,7 @@ io_status wait_for(native_socket s, short events, clock_type::time_point deadlin
         int ms =
             static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(slice).count()) +
             1;
-        pollfd descriptor{};
-        descriptor.fd = s;
-        descriptor.events = events;
-        int ready = poll_sockets(&descriptor, 1, ms);
+        int ready = poll_socket(s, events, ms);
         if (ready > 0) {
             return io_status::ok;
         }
