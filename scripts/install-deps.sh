@@ -11,6 +11,7 @@ packages=(
   ffmpeg libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libmbedtls-dev ca-certificates
   icecast2 lame curl python3
+  openssl dpkg-dev
 )
 
 missing=()
