@@ -1,20 +1,18 @@
 #include "player_harness.h"
 
-#include "fake_audio.h"
 #include "player_main.h"
 #include "player_state.h"
 #include "station_file.h"
 
 #include <cstdio>
 
-void PlayerWindow::SetUp() {
-    reset_fake_audio();
+void PlayerHarness::SetUp() {
     locate_station_file();
     DeleteFileA(ini_path);
     ended_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 }
 
-void PlayerWindow::TearDown() {
+void PlayerHarness::TearDown() {
     if (player_thread.joinable()) {
         if (!player_ended)
             close_player();
@@ -25,7 +23,7 @@ void PlayerWindow::TearDown() {
     DeleteFileA(ini_path);
 }
 
-void PlayerWindow::write_station_file(const std::string &content) {
+void PlayerHarness::write_station_file(const std::string &content) {
     locate_station_file();
     FILE *file = std::fopen(ini_path, "wb");
     ASSERT_NE(file, nullptr);
@@ -33,7 +31,7 @@ void PlayerWindow::write_station_file(const std::string &content) {
     std::fclose(file);
 }
 
-bool PlayerWindow::start_player() {
+bool PlayerHarness::start_player() {
     player_thread = std::thread([this] {
         exit_code = player_main();
         player_ended = true;
@@ -42,7 +40,7 @@ bool PlayerWindow::start_player() {
     return eventually([] { return main_window && IsWindowVisible(main_window); }, 10000);
 }
 
-void PlayerWindow::close_player() {
+void PlayerHarness::close_player() {
     HWND window = main_window;
     PostMessageW(window, WM_CLOSE, 0, 0);
     bool ended = WaitForSingleObject(ended_event, 10000) == WAIT_OBJECT_0;
@@ -51,24 +49,24 @@ void PlayerWindow::close_player() {
         player_thread.join();
 }
 
-void PlayerWindow::click(int control_id) {
+void PlayerHarness::click(int control_id) {
     SendMessageW(main_window, WM_COMMAND, MAKEWPARAM(control_id, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(main_window, control_id)));
 }
 
-std::string PlayerWindow::control_text(int control_id) {
+std::string PlayerHarness::control_text(int control_id) {
     char text[512] = "";
     GetDlgItemTextA(main_window, control_id, text, sizeof text);
     return text;
 }
 
-std::wstring PlayerWindow::control_wide_text(int control_id) {
+std::wstring PlayerHarness::control_wide_text(int control_id) {
     wchar_t text[512] = L"";
     GetDlgItemTextW(main_window, control_id, text, 512);
     return text;
 }
 
-std::string PlayerWindow::window_title() {
+std::string PlayerHarness::window_title() {
     char text[128] = "";
     GetWindowTextA(main_window, text, sizeof text);
     return text;
@@ -107,13 +105,13 @@ HWND find_message_box(const wchar_t *caption) {
     return search.found;
 }
 
-HWND PlayerWindow::wait_for_message_box(const wchar_t *caption, int timeout_ms) {
+HWND PlayerHarness::wait_for_message_box(const wchar_t *caption, int timeout_ms) {
     HWND box = nullptr;
     eventually([&] { return (box = find_message_box(caption)) != nullptr; }, timeout_ms);
     return box;
 }
 
-std::wstring PlayerWindow::answer_message_box(HWND box) {
+std::wstring PlayerHarness::answer_message_box(HWND box) {
     wchar_t text[1024] = L"";
     // A message box shows its text in the static control 0xFFFF.
     GetDlgItemTextW(box, 0xFFFF, text, 1024);

@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-class PlayerWindow : public ::testing::Test {
+class PlayerHarness : public ::testing::Test {
   protected:
     void SetUp() override;
     void TearDown() override;

@@ -1,7 +1,6 @@
 // From a station choice to a playing stream: the Stations menu and its check marks, the
 // connection worker, buffering, the now-playing texts, the end of a stream, and recording.
-#include "fake_audio.h"
-#include "player_harness.h"
+#include "fake_player_window.h"
 #include "player_ids.h"
 #include "player_state.h"
 #include "station_menu.h"

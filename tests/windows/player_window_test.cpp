@@ -1,8 +1,7 @@
 // The main window: its layout and texts, set-up, volume, command dispatch, About, close and
 // destroy, and the version check at start.
-#include "fake_audio.h"
+#include "fake_player_window.h"
 #include "main_dialog.h"
-#include "player_harness.h"
 #include "player_ids.h"
 #include "player_main.h"
 #include "player_state.h"
