@@ -34,7 +34,9 @@ void row_key(char *key, size_t key_size, const char *prefix, int row_number) {
     std::snprintf(key, key_size, "%s%d", prefix, row_number);
 }
 
-bool is_group_url(const char *url) { return std::strcmp(url, group_marker) == 0; }
+bool is_group_url(const char *url) {
+    return std::strcmp(url, group_marker) == 0;
+}
 
 #ifdef _WIN32
 void locate_station_file() {

@@ -56,6 +56,8 @@ stop_display() {
 prepare_wine() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     timeout 300 wineboot -i >/dev/null 2>&1 || true
+    # Without a window manager (Xvfb) Wine must draw the title bars itself.
+    timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
   fi
   timeout 60 wineserver -w || true
 }

@@ -11,7 +11,8 @@ packages=(
   ffmpeg libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libmbedtls-dev ca-certificates
   icecast2 lame curl python3
-  nasm dpkg-dev
+  nasm
+  openssl dpkg-dev
 )
 
 missing=()

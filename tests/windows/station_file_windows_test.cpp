@@ -44,6 +44,16 @@ TEST_F(StationFileReads, MissingFileGivesDefaults) {
     EXPECT_STREQ(value, "null");
 }
 
+TEST_F(StationFileReads, UnreadableFileGivesDefaults) {
+    // A folder where the file should be: nothing can be read from it.
+    ASSERT_TRUE(CreateDirectoryA(ini_path, nullptr));
+    char value[setting_buffer_size];
+    EXPECT_EQ(read_setting_int(stations_section, station_count_key, 0), 0);
+    read_setting_text(config_section, use_proxy_key, "off", value, sizeof value);
+    EXPECT_STREQ(value, "off");
+    RemoveDirectoryA(ini_path);
+}
+
 TEST_F(StationFileReads, ValuesAreReadAndCutAtTheirBuffer) {
     std::string long_name(300, 'n');
     write_file("[stations]\r\nstation_count=3\r\nstation_name_1=" + long_name +

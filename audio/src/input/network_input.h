@@ -18,6 +18,9 @@ struct connect_options {
     uint32_t timeout_ms = 5000; // bounds connecting and every stall while reading
     bool follow_playlists = false;
     std::string proxy; // "[user:pass@]host:port"; empty for a direct connection
+    // PEM file of trust roots for https instead of the system's; empty in normal use
+    // (tests trust the certificate authority they make).
+    std::string tls_ca_file;
 };
 
 // Told what the connection learns, on the thread that runs open() or read().
@@ -42,13 +45,31 @@ class network_input {
     // Thread-safe; makes the current and every later open()/read() return at once.
     virtual void interrupt() = 0;
 
-    virtual bool is_icy() const = 0; // the server answered "ICY 200 OK"
+    virtual bool is_icy() const = 0;              // the server answered "ICY 200 OK"
     virtual std::string content_type() const = 0; // lower case, without parameters
     virtual uint32_t bitrate_kbps() const = 0;    // from icy-br / ice-audio-info; 0 if unknown
 };
 
-// Connects to url. On failure returns null and sets *error to a BASS_ERROR_* code.
-// `cancelled` is checked while connecting so that a library release can stop it.
+// Connects to url. On failure returns null and sets *error to a BASS_ERROR_* code:
+//   BASS_ERROR_FILEOPEN  malformed URL or proxy setting, unknown host, refused or unreachable,
+//                        an HTTP/ICY error status (4xx/5xx), a 3xx without Location, too
+//                        many redirects or a loop, a playlist none of whose entries plays
+//   BASS_ERROR_NONET     no network route
+//   BASS_ERROR_TIMEOUT   nothing within timeout_ms, or `cancelled` became true
+//   BASS_ERROR_SSL       TLS handshake or certificate verification failed
+//   BASS_ERROR_FILEFORM  an HTML page, an HLS segment list, or a playlist while
+//                        follow_playlists is off
+// `cancelled` is checked at least every 50 ms while connecting so that a library release
+// can stop it. The listener's on_response is called once, for the response that plays; a
+// reconnect inside read() does not call it again.
+//
+// Metadata: on_metadata gets each block's text (cut at its first NUL) when it is not empty
+// and differs from the last text reported, so a reconnect's repeat of the current title is
+// not reported twice.
+//
+// Reconnecting: a live stream (an ICY answer, icy-/ice- headers, or no Content-Length) whose
+// connection ends, fails or stalls for timeout_ms is requested again from its final URL,
+// within timeout_ms, with growing pauses; read() returns 0 only when that fails.
 std::unique_ptr<network_input> open_network_input(const std::string &url,
                                                   const connect_options &options,
                                                   input_listener &listener,

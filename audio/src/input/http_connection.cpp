@@ -1,0 +1,248 @@
+#include "input/http_connection.h"
+
+#include "input/tls.h"
+
+#include "brevora_audio.h"
+
+#include <set>
+
+namespace audio {
+
+namespace {
+
+const char user_agent[] = "Brevora/2.4";
+
+bool send_text(transport &connection, const std::string &text, clock_type::time_point deadline,
+               connect_failure *failure) {
+    io_result written =
+        connection.write_all(reinterpret_cast<const uint8_t *>(text.data()), text.size(), deadline);
+    if (written.status == io_status::ok) {
+        return true;
+    }
+    *failure = {written.status == io_status::timeout || written.status == io_status::stopped
+                    ? BASS_ERROR_TIMEOUT
+                    : BASS_ERROR_FILEOPEN,
+                "cannot send the request"};
+    return false;
+}
+
+// Reads a response head. With exact=true it reads one byte at a time so that nothing past
+// the blank line is consumed (a CONNECT reply is followed by the tunnel's TLS bytes).
+std::optional<response_head> read_head(transport &connection, bool exact,
+                                       clock_type::time_point deadline,
+                                       std::vector<uint8_t> *leftover, connect_failure *failure) {
+    response_head_parser parser;
+    uint8_t buffer[4096];
+    while (parser.current_state() == response_head_parser::state::need_more) {
+        io_result got = connection.read_some(buffer, exact ? 1 : sizeof buffer, deadline);
+        if (got.status != io_status::ok) {
+            bool late = got.status == io_status::timeout || got.status == io_status::stopped;
+            *failure = {late ? BASS_ERROR_TIMEOUT : BASS_ERROR_FILEOPEN,
+                        late ? "timed out waiting for the response" : "connection closed"};
+            return std::nullopt;
+        }
+        size_t used = parser.feed(reinterpret_cast<const char *>(buffer), got.bytes);
+        if (leftover && parser.current_state() == response_head_parser::state::done) {
+            leftover->assign(buffer + used, buffer + got.bytes);
+        }
+    }
+    if (parser.current_state() == response_head_parser::state::error) {
+        *failure = {BASS_ERROR_FILEOPEN, parser.error_text()};
+        return std::nullopt;
+    }
+    return parser.head();
+}
+
+std::string basic_credentials(const std::string &user_and_password) {
+    return "Basic " + base64_encode(user_and_password);
+}
+
+// Connects to the origin, or to the proxy (through a CONNECT tunnel for https), and starts
+// TLS for https.
+std::unique_ptr<transport> open_connection(const url &target, const request_setting &setting,
+                                           clock_type::time_point deadline, const stop_signal &stop,
+                                           connect_failure *failure) {
+    bool via_proxy = setting.proxy != nullptr;
+    std::unique_ptr<transport> connection =
+        via_proxy ? connect_tcp(setting.proxy->host, setting.proxy->port, deadline, stop, failure)
+                  : connect_tcp(target.host, target.port, deadline, stop, failure);
+    if (!connection || target.scheme != "https") {
+        return connection;
+    }
+    if (via_proxy) {
+        std::string request = "CONNECT " + target.authority_with_port() +
+                              " HTTP/1.1\r\nHost: " + target.authority_with_port() +
+                              "\r\nUser-Agent: " + user_agent + "\r\n";
+        if (!setting.proxy->credentials.empty()) {
+            request +=
+                "Proxy-Authorization: " + basic_credentials(setting.proxy->credentials) + "\r\n";
+        }
+        request += "\r\n";
+        if (!send_text(*connection, request, deadline, failure)) {
+            return nullptr;
+        }
+        std::optional<response_head> reply =
+            read_head(*connection, true, deadline, nullptr, failure);
+        if (!reply) {
+            return nullptr;
+        }
+        if (reply->status_code / 100 != 2) {
+            *failure = {BASS_ERROR_FILEOPEN, "proxy refused the tunnel: " + reply->status_line};
+            return nullptr;
+        }
+    }
+    return start_tls(std::move(connection), target.host, setting.tls_ca_file, deadline, failure);
+}
+
+std::string build_request(const url &target, bool via_proxy, const proxy_setting *proxy) {
+    // A plain-http proxy gets the absolute URI; a CONNECT tunnel carries an origin request.
+    bool absolute = via_proxy && target.scheme == "http";
+    std::string request = "GET " + (absolute ? target.without_userinfo() : target.path) +
+                          " HTTP/1.1\r\nHost: " + target.host_header() +
+                          "\r\nUser-Agent: " + user_agent +
+                          "\r\nAccept: */*\r\nIcy-MetaData: 1\r\nConnection: close\r\n";
+    if (target.has_userinfo) {
+        request +=
+            "Authorization: " + basic_credentials(target.username + ":" + target.password) + "\r\n";
+    }
+    if (absolute && !proxy->credentials.empty()) {
+        request += "Proxy-Authorization: " + basic_credentials(proxy->credentials) + "\r\n";
+    }
+    return request + "\r\n";
+}
+
+bool same_origin(const url &a, const url &b) {
+    return a.scheme == b.scheme && a.host == b.host && a.port == b.port;
+}
+
+} // namespace
+
+std::optional<proxy_setting> parse_proxy_setting(const std::string &text) {
+    // The setting has the shape of a URL's authority, so the URL parser checks it; only the
+    // port is mandatory here, since proxies have no usual port.
+    size_t at = text.rfind('@');
+    std::string host_and_port = at == std::string::npos ? text : text.substr(at + 1);
+    size_t bracket = host_and_port.rfind(']');
+    if (host_and_port.find(':', bracket == std::string::npos ? 0 : bracket) == std::string::npos) {
+        return std::nullopt;
+    }
+    std::optional<url> parsed = parse_url("http://" + text);
+    if (!parsed || parsed->path != "/" || text.find_first_of("/?#") != std::string::npos) {
+        return std::nullopt;
+    }
+    proxy_setting setting;
+    setting.host = parsed->host;
+    setting.port = parsed->port;
+    if (parsed->has_userinfo) {
+        setting.credentials = parsed->username + ":" + parsed->password;
+    }
+    return setting;
+}
+
+body_reader::body_reader(std::unique_ptr<transport> connection, const response_head &head,
+                         std::vector<uint8_t> leftover, bool honour_content_length)
+    : connection_(std::move(connection)), leftover_(std::move(leftover)) {
+    if (head.is_chunked()) {
+        chunked_.emplace();
+    } else if (honour_content_length) {
+        remaining_ = head.content_length();
+    }
+}
+
+io_result body_reader::read(uint8_t *buffer, size_t size, clock_type::time_point deadline) {
+    for (;;) {
+        if (remaining_ && *remaining_ == 0) {
+            return {io_status::closed};
+        }
+        if (chunked_ && chunked_->finished()) {
+            return {io_status::closed};
+        }
+        size_t got = 0;
+        if (!leftover_.empty()) {
+            got = std::min(size, leftover_.size());
+            std::copy(leftover_.begin(), leftover_.begin() + static_cast<long>(got), buffer);
+            leftover_.erase(leftover_.begin(), leftover_.begin() + static_cast<long>(got));
+        } else {
+            io_result result = connection_->read_some(buffer, size, deadline);
+            if (result.status != io_status::ok) {
+                return result;
+            }
+            got = result.bytes;
+        }
+        if (chunked_) {
+            got = chunked_->decode(buffer, got);
+            if (chunked_->failed()) {
+                return {io_status::failed};
+            }
+        }
+        if (remaining_) {
+            got = static_cast<size_t>(std::min<uint64_t>(got, *remaining_));
+            *remaining_ -= got;
+        }
+        if (got > 0) {
+            return {io_status::ok, got};
+        }
+    }
+}
+
+std::optional<http_answer> fetch(const url &target, const request_setting &setting,
+                                 clock_type::time_point deadline, const stop_signal &stop,
+                                 connect_failure *failure) {
+    url current = target;
+    std::set<std::string> visited;
+    for (int hop = 0;; ++hop) {
+        visited.insert(current.without_userinfo());
+        std::unique_ptr<transport> connection =
+            open_connection(current, setting, deadline, stop, failure);
+        if (!connection) {
+            return std::nullopt;
+        }
+        if (!send_text(*connection, build_request(current, setting.proxy, setting.proxy), deadline,
+                       failure)) {
+            return std::nullopt;
+        }
+        std::vector<uint8_t> leftover;
+        std::optional<response_head> head =
+            read_head(*connection, false, deadline, &leftover, failure);
+        if (!head) {
+            return std::nullopt;
+        }
+        int code = head->status_code;
+        if (code == 301 || code == 302 || code == 303 || code == 307 || code == 308) {
+            std::optional<std::string> location = head->header("Location");
+            std::optional<url> next = location && !location->empty()
+                                          ? resolve_reference(current, *location)
+                                          : std::nullopt;
+            if (!next) {
+                *failure = {BASS_ERROR_FILEOPEN, "redirect without a usable Location"};
+                return std::nullopt;
+            }
+            // A relative Location keeps the credentials (resolve_reference copies them);
+            // an absolute one keeps them only on the same origin, and gets none elsewhere.
+            if (!next->has_userinfo && current.has_userinfo && same_origin(*next, current)) {
+                next->username = current.username;
+                next->password = current.password;
+                next->has_userinfo = true;
+            }
+            if (hop + 1 > max_redirects || visited.count(next->without_userinfo())) {
+                *failure = {BASS_ERROR_FILEOPEN, "too many redirects"};
+                return std::nullopt;
+            }
+            current = *next;
+            continue;
+        }
+        // Error answers come with bodies (HTML, "Mount unavailable"); they are never read.
+        if (code / 100 != 2 || code == 204) {
+            *failure = {BASS_ERROR_FILEOPEN, head->status_line};
+            return std::nullopt;
+        }
+        http_answer answer;
+        answer.final_url = current;
+        answer.head = *head;
+        answer.body = std::make_unique<body_reader>(std::move(connection), *head,
+                                                    std::move(leftover), !head->is_live());
+        return answer;
+    }
+}
+
+} // namespace audio

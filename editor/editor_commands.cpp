@@ -1,0 +1,198 @@
+#include "editor_commands.h"
+
+#include "editor_ids.h"
+#include "station_file.h"
+#include "station_list.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char name_empty_message[] = "Station name is empty!";
+const char url_empty_message[] = "Station url is empty!";
+const char no_selection_message[] = "Please select a station!";
+const char save_failed_message[] =
+    "Could not save stations.ini! The file was left as it was; the list is still here.";
+const char temporary_suffix[] = ".tmp";
+// Room for a row key: the longest prefix and a 32-bit number.
+constexpr size_t row_key_size = 32;
+
+// Reads the name and URL fields (200-byte buffers); shows why when one is empty.
+bool read_fields(HWND dialog, char *name, char *url) {
+    GetDlgItemTextA(dialog, IDC_STATION_NAME, name, setting_buffer_size);
+    if (name[0] == '\0') {
+        show_error(dialog, name_empty_message, MB_ICONERROR);
+        return false;
+    }
+    GetDlgItemTextA(dialog, IDC_STATION_URL, url, setting_buffer_size);
+    if (url[0] == '\0') {
+        show_error(dialog, url_empty_message, MB_ICONERROR);
+        return false;
+    }
+    return true;
+}
+
+bool write_value(const char *file, const char *section, const char *key, const char *value) {
+    return WritePrivateProfileStringA(section, key, value, file) != FALSE;
+}
+
+// Writes the whole new file content to file, in the order a fresh stations.ini has it.
+bool write_station_file(const char *file, int count) {
+    char proxy[setting_buffer_size];
+    char use_proxy[setting_buffer_size];
+    char lame_options[lame_options_size];
+    read_setting_text(config_section, proxy_key, group_marker, proxy, sizeof proxy);
+    read_setting_text(config_section, use_proxy_key, group_marker, use_proxy, sizeof use_proxy);
+    read_setting_text(config_section, lame_options_key, default_lame_options, lame_options,
+                      sizeof lame_options);
+
+    // An empty file of our own first: a stale one from an earlier failed save must not
+    // leave its keys behind, and a path that cannot be written shows up here.
+    HANDLE created =
+        CreateFileA(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (created == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(created);
+
+    char number[16];
+    std::snprintf(number, sizeof number, "%d", count);
+    bool written = write_value(file, config_section, use_proxy_key, use_proxy) &&
+                   write_value(file, config_section, proxy_key, proxy) &&
+                   write_value(file, config_section, lame_options_key, lame_options) &&
+                   write_value(file, stations_section, station_count_key, number);
+    station_node *node = station_head;
+    for (int row = 1; written && row <= count && node; row++, node = node->next) {
+        char key[row_key_size];
+        row_key(key, sizeof key, station_name_prefix, row);
+        written = write_value(file, stations_section, key, node->name);
+        row_key(key, sizeof key, station_url_prefix, row);
+        written = written && write_value(file, stations_section, key, node->url);
+    }
+    return written;
+}
+
+} // namespace
+
+void show_error(HWND dialog, const char *text, UINT icon) {
+    MessageBoxA(dialog, text, "Error", MB_OK | icon);
+}
+
+void load_station_list(HWND dialog) {
+    station_listbox = GetDlgItem(dialog, IDC_STATION_LIST);
+    int count = read_setting_int(stations_section, station_count_key, 0);
+    if (count > station_load_limit)
+        count = station_load_limit;
+    station_node *last = last_node();
+    char name[setting_buffer_size];
+    char url[setting_buffer_size];
+    char key[row_key_size];
+    char text[row_text_limit + 1];
+    for (int row = 1; row <= count; row++) {
+        row_key(key, sizeof key, station_name_prefix, row);
+        read_setting_text(stations_section, key, group_marker, name, sizeof name);
+        row_key(key, sizeof key, station_url_prefix, row);
+        read_setting_text(stations_section, key, group_marker, url, sizeof url);
+        station_node *node = make_node(name, url);
+        if (!node)
+            break;
+        append_after_last(last, node);
+        last = node;
+        row_text(node, text, sizeof text);
+        SendMessageA(station_listbox, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    }
+}
+
+void show_selected_row(HWND dialog) {
+    station_node *node = node_at(selected_row());
+    if (!node)
+        return;
+    SetDlgItemTextA(dialog, IDC_STATION_NAME, node->name);
+    SetDlgItemTextA(dialog, IDC_STATION_URL, node->url);
+}
+
+void add_station(HWND dialog) {
+    int selected = selected_row();
+    char name[setting_buffer_size];
+    char url[setting_buffer_size];
+    if (!read_fields(dialog, name, url))
+        return;
+    station_node *node = make_node(name, url);
+    if (!node)
+        return;
+    station_node *anchor = node_at(selected);
+    if (anchor) {
+        insert_after(anchor, node);
+        refresh_and_select(selected + 1);
+        return;
+    }
+    int previous_count = row_count();
+    append_after_last(last_node(), node);
+    refresh_list();
+    select_row(previous_count, -1);
+}
+
+void update_station(HWND dialog) {
+    int selected = selected_row();
+    station_node *node = node_at(selected);
+    if (!node) {
+        show_error(dialog, no_selection_message, MB_ICONWARNING);
+        return;
+    }
+    char name[setting_buffer_size];
+    char url[setting_buffer_size];
+    if (!read_fields(dialog, name, url))
+        return;
+    if (set_node_texts(node, name, url))
+        refresh_and_select(selected);
+}
+
+void delete_station(HWND dialog) {
+    int selected = selected_row();
+    station_node *node = node_at(selected);
+    if (!node) {
+        show_error(dialog, no_selection_message, MB_ICONWARNING);
+        return;
+    }
+    unlink_node(node);
+    free_node(node);
+    refresh_and_select(selected);
+}
+
+void move_station_up() {
+    int selected = selected_row();
+    station_node *node = node_at(selected);
+    if (row_count() <= 1 || selected <= 0 || !node || !node->prev)
+        return;
+    swap_with_next(node->prev);
+    refresh_and_select(selected - 1);
+}
+
+void move_station_down() {
+    int selected = selected_row();
+    station_node *node = node_at(selected);
+    if (row_count() <= 1 || !node || !node->next)
+        return;
+    swap_with_next(node);
+    refresh_and_select(selected + 1);
+}
+
+bool save_stations(HWND dialog) {
+    int count = row_count();
+    if (count == 0) {
+        EndDialog(dialog, 0);
+        return true;
+    }
+    char temporary[ini_path_size + sizeof temporary_suffix];
+    std::snprintf(temporary, sizeof temporary, "%s%s", ini_path, temporary_suffix);
+    bool saved = write_station_file(temporary, count) &&
+                 MoveFileExA(temporary, ini_path,
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    if (!saved) {
+        DeleteFileA(temporary);
+        show_error(dialog, save_failed_message, MB_ICONERROR);
+        return false;
+    }
+    EndDialog(dialog, 0);
+    return true;
+}

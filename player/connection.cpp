@@ -1,0 +1,127 @@
+#include "connection.h"
+
+#include "now_playing.h"
+#include "player_ids.h"
+#include "player_state.h"
+#include "recording.h"
+#include "worker_threads.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const DWORD stream_flags = BASS_STREAM_BLOCK | BASS_STREAM_STATUS | BASS_STREAM_AUTOFREE;
+
+// Library thread: shows the server's status text of the newest request.
+void CALLBACK status_proc(const void *buffer, DWORD length, void *user) {
+    if (length == 0 && buffer &&
+        static_cast<int>(reinterpret_cast<intptr_t>(user)) == request_serial.load())
+        set_line_text(IDC_INFO_LINE, static_cast<const char *>(buffer));
+}
+
+// Library thread: the stream has ended.
+void CALLBACK end_sync(HSYNC, DWORD, DWORD, void *) {
+    set_line_text(IDC_STATION_LINE, "not playing");
+    set_line_text(IDC_TITLE_LINE, "");
+    set_line_text(IDC_INFO_LINE, "");
+}
+
+// Worker thread: owns url and frees it.
+unsigned __stdcall connection_worker(void *argument) {
+    char *url = static_cast<char *>(argument);
+    EnterCriticalSection(&stream_lock);
+    const int request = ++request_serial;
+    LeaveCriticalSection(&stream_lock);
+
+    SendMessageW(main_window, WM_KILL_STATUS_TIMER, 0, 0);
+    BASS_StreamFree(current_stream.load());
+    set_line_text(IDC_STATION_LINE, "connecting...");
+    set_line_text(IDC_TITLE_LINE, "");
+    set_line_text(IDC_INFO_LINE, "");
+
+    HSTREAM stream = BASS_StreamCreateURL(url, 0, stream_flags, status_proc,
+                                          reinterpret_cast<void *>(intptr_t{request}));
+    std::free(url);
+
+    EnterCriticalSection(&stream_lock);
+    if (request != request_serial.load()) {
+        LeaveCriticalSection(&stream_lock);
+        if (stream)
+            BASS_StreamFree(stream);
+        return 0;
+    }
+    current_stream.store(stream);
+    LeaveCriticalSection(&stream_lock);
+
+    if (!stream) {
+        set_line_text(IDC_STATION_LINE, "not playing");
+        show_error("Can't play the stream");
+        return 0;
+    }
+    stream_is_wma.store(BASS_ChannelGetTags(stream, BASS_TAG_WMA) != nullptr);
+    BASS_ChannelFlags(stream, BASS_STREAM_RESTRATE, BASS_STREAM_RESTRATE);
+    SendMessageW(main_window, WM_START_STATUS_TIMER, 0, 0);
+    return 0;
+}
+
+// How full the download buffer is, in percent.
+DWORD buffer_progress(HSTREAM stream) {
+    if (stream_is_wma.load())
+        return static_cast<DWORD>(BASS_StreamGetFilePosition(stream, BASS_FILEPOS_WMA_BUFFER));
+    const DWORD buffered =
+        static_cast<DWORD>(BASS_StreamGetFilePosition(stream, BASS_FILEPOS_BUFFER));
+    const QWORD end = BASS_StreamGetFilePosition(stream, BASS_FILEPOS_END);
+    if (end == 0) // nothing to measure against; keep polling instead of dividing by zero
+        return 0;
+    return static_cast<DWORD>(static_cast<QWORD>(static_cast<DWORD>(buffered * 100)) / end);
+}
+
+} // namespace
+
+void start_connection_worker(const char *url) {
+    char *url_copy = _strdup(url);
+    if (url_copy && !start_worker(connection_worker, url_copy))
+        std::free(url_copy);
+}
+
+void status_timer_tick() {
+    const HSTREAM stream = current_stream.load();
+    const QWORD connected = BASS_StreamGetFilePosition(stream, BASS_FILEPOS_CONNECTED);
+    if (connected == static_cast<QWORD>(-1)) {
+        // The stream ended and was freed while buffering: nothing will ever play.
+        KillTimer(main_window, STATUS_TIMER_ID);
+        set_line_text(IDC_STATION_LINE, "not playing");
+        return;
+    }
+    const DWORD progress = buffer_progress(stream);
+    if (progress <= 75 && connected != 0) {
+        char text[32];
+        std::snprintf(text, sizeof text, "buffering... %d%%", static_cast<int>(progress));
+        set_line_text(IDC_STATION_LINE, text);
+        return;
+    }
+    KillTimer(main_window, STATUS_TIMER_ID);
+    begin_now_playing();
+    BASS_ChannelSetSync(stream, BASS_SYNC_END, 0, end_sync, nullptr);
+    BASS_ChannelPlay(stream, FALSE);
+}
+
+void stop_command() {
+    SetFocus(main_window);
+    stop_recording(true);
+    // A tick after the stream is gone would only poll a dead handle.
+    KillTimer(main_window, STATUS_TIMER_ID);
+    BASS_StreamFree(current_stream.load());
+}
+
+void show_error(const char *text) {
+    // A closing window waits for its workers; a box nobody will answer must not hold one.
+    if (window_closing())
+        return;
+    char message[320];
+    std::snprintf(message, sizeof message, "%s\n(Error Code: %d)", text, BASS_ErrorGetCode());
+    MessageBoxA(main_window, message, "Error", MB_OK | MB_ICONERROR);
+}

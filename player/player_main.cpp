@@ -1,0 +1,70 @@
+#include "player_main.h"
+
+#include "main_dialog.h"
+#include "player_ids.h"
+#include "player_state.h"
+#include "station_file.h"
+#include "worker_threads.h"
+
+#include <commctrl.h>
+
+#include <cstdlib>
+
+namespace {
+
+// The state a fresh process starts with; a second run in one process (tests) starts alike.
+void reset_player_state() {
+    main_window = nullptr;
+    station_total = 0;
+    menu_count = 1;
+    current_station = 0;
+    request_serial.store(0);
+    current_stream.store(0);
+    stream_is_wma.store(false);
+    encoder_handle = 0;
+    proxy_setting[0] = '\0';
+    encoder_options[0] = '\0';
+    reset_workers();
+}
+
+void free_tables() {
+    for (int row = 0; row < station_total; ++row)
+        std::free(station_urls[row]);
+    std::free(station_urls);
+    std::free(record_target);
+    for (int slot = 0; slot < menu_count; ++slot)
+        if (station_menus[slot])
+            DestroyMenu(station_menus[slot]);
+    std::free(station_menus);
+    station_urls = nullptr;
+    record_target = nullptr;
+    station_menus = nullptr;
+}
+
+} // namespace
+
+int player_main() {
+    reset_player_state();
+    station_urls = static_cast<char **>(std::calloc(station_table_size, sizeof(char *)));
+    record_target = static_cast<wchar_t *>(std::calloc(record_target_size, sizeof(wchar_t)));
+    station_menus = static_cast<HMENU *>(std::calloc(menu_table_size, sizeof(HMENU)));
+    if (!station_urls || !record_target || !station_menus) {
+        free_tables();
+        return 0;
+    }
+    locate_station_file();
+
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    if (HIWORD(BASS_GetVersion()) != 0x0204) {
+        MessageBoxW(nullptr, L"An incorrect version of BASS.DLL was loaded", nullptr,
+                    MB_OK | MB_ICONERROR);
+        free_tables();
+        return 0;
+    }
+    DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PLAYER), nullptr, player_dialog,
+                    0);
+    free_tables();
+    return 0;
+}

@@ -1,0 +1,26 @@
+#include "player_state.h"
+
+HWND main_window;
+char **station_urls;
+int station_total;
+HMENU *station_menus;
+int menu_count;
+int current_station;
+
+std::atomic<int> request_serial;
+std::atomic<HSTREAM> current_stream;
+std::atomic<bool> stream_is_wma;
+CRITICAL_SECTION stream_lock;
+
+wchar_t *record_target;
+HENCODE encoder_handle;
+char proxy_setting[proxy_setting_size];
+char encoder_options[encoder_options_size];
+
+void set_line_text(int control_id, const char *text) {
+    SendDlgItemMessageA(main_window, control_id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
+
+void set_line_wide(int control_id, const wchar_t *text) {
+    SendDlgItemMessageW(main_window, control_id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}

@@ -1,0 +1,18 @@
+// Recording the playing stream to MP3 through the external encoder. The encoder writes the
+// working file "rec.mp3"; a finished recording is renamed after the song title taken when
+// it started (record_target). All on the window's thread.
+#pragma once
+
+// True while the encoder reports itself playing or paused.
+bool recording_active();
+
+// Finishes an active recording and gives its file its final name. With reset_controls
+// also releases the Record button and restores the title "Brevora". Returns whether a
+// recording was active.
+bool stop_recording(bool reset_controls);
+
+// The Record button: starts a recording, or finishes the running one.
+void record_command();
+
+// Replaces record_target with the text form of a new UUID.
+void make_uuid_name();

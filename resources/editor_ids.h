@@ -1,0 +1,15 @@
+/* Identifiers of the station editor's dialog and its controls. Also read by windres. */
+#pragma once
+
+#define IDD_EDITOR 100
+
+#define IDC_IMPORT_M3U 1000
+#define IDC_STATION_LIST 1002
+#define IDC_STATION_NAME 1003
+#define IDC_STATION_URL 1004
+#define IDC_SAVE 1005
+#define IDC_ADD 1006
+#define IDC_UPDATE 1007
+#define IDC_DELETE 1008
+#define IDC_UP 1009
+#define IDC_DOWN 1010

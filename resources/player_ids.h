@@ -1,0 +1,20 @@
+// Resource and control identifiers of the player's main window.
+#pragma once
+
+#define IDD_PLAYER 101
+#define IDI_PLAYER 103
+
+#define IDC_TITLE_LINE 1001
+#define IDC_STATION_LINE 1002
+#define IDC_INFO_LINE 1003
+#define IDC_STOP 1004
+#define IDC_PLAY 1005
+#define IDC_VOLUME_SLIDER 1010
+#define IDC_ABOUT 1011
+#define IDC_STATIONS 1012
+#define IDC_RECORD 1013
+#define IDC_BITRATE_LABEL 1015
+
+// Menu command of row index i is IDM_FIRST_STATION + i.
+#define IDM_FIRST_STATION 2000
+#define IDM_LAST_STATION 4047

@@ -1,0 +1,142 @@
+// Starts tests/servers/radio_test_server.py for a test suite and opens URLs on it.
+#pragma once
+
+#include "input/network_input.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace input_test {
+
+// The server's ports by listener name ("http", "https", "proxy", "auth_proxy", "dead")
+// and the path of the certificate it made.
+struct server_info {
+    std::map<std::string, int> ports;
+    std::string ca_file;
+};
+
+class radio_server {
+  public:
+    radio_server() {
+        int to_child[2];
+        int from_child[2];
+        if (pipe(to_child) != 0 || pipe(from_child) != 0) {
+            return;
+        }
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(to_child[0], 0);
+            dup2(from_child[1], 1);
+            close(to_child[1]);
+            close(from_child[0]);
+            execlp("python3", "python3", BREVORA_TEST_SERVERS_DIR "/radio_test_server.py",
+                   static_cast<char *>(nullptr));
+            _exit(127);
+        }
+        close(to_child[0]);
+        close(from_child[1]);
+        to_child_ = to_child[1];
+        FILE *output = fdopen(from_child[0], "r");
+        char line[1024] = {};
+        if (output && fgets(line, sizeof line, output)) {
+            parse(line);
+        }
+        if (output) {
+            fclose(output);
+        }
+    }
+    ~radio_server() {
+        if (to_child_ >= 0) {
+            close(to_child_); // the server exits when its standard input closes
+        }
+        if (pid_ > 0) {
+            int status = 0;
+            waitpid(pid_, &status, 0);
+        }
+    }
+    const server_info &info() const { return info_; }
+    bool ready() const { return info_.ports.count("http") == 1; }
+
+  private:
+    // The line is flat JSON: {"name": number, ..., "ca_file": "path"}.
+    void parse(const std::string &line) {
+        size_t position = 0;
+        while ((position = line.find('"', position)) != std::string::npos) {
+            size_t name_end = line.find('"', position + 1);
+            std::string name = line.substr(position + 1, name_end - position - 1);
+            size_t value_start = line.find_first_not_of(": ", name_end + 1);
+            if (line[value_start] == '"') {
+                size_t value_end = line.find('"', value_start + 1);
+                info_.ca_file = line.substr(value_start + 1, value_end - value_start - 1);
+                position = value_end + 1;
+            } else {
+                info_.ports[name] = std::stoi(line.substr(value_start));
+                position = line.find_first_of(",}", value_start);
+            }
+        }
+    }
+
+    pid_t pid_ = -1;
+    int to_child_ = -1;
+    server_info info_;
+};
+
+class recording_listener : public audio::input_listener {
+  public:
+    void on_response(const std::string &status_line,
+                     const std::vector<std::string> &header_lines) override {
+        ++responses;
+        status = status_line;
+        headers = header_lines;
+    }
+    void on_metadata(const std::string &metadata) override { titles.push_back(metadata); }
+
+    int responses = 0;
+    std::string status;
+    std::vector<std::string> headers;
+    std::vector<std::string> titles;
+};
+
+// The i-th audio byte the server sends on one path (as pattern() in the server script).
+inline std::string audio_pattern(size_t start, size_t count) {
+    std::string bytes;
+    for (size_t i = start; i < start + count; ++i) {
+        bytes += static_cast<char>((i * 7 + 3) % 251);
+    }
+    return bytes;
+}
+
+// Reads until `count` bytes have arrived or read() returns 0 or -1.
+inline std::string read_bytes(audio::network_input &input, size_t count) {
+    std::string bytes;
+    uint8_t buffer[7]; // small, so that reads split metadata blocks at odd places
+    while (bytes.size() < count) {
+        long got = input.read(buffer, std::min(sizeof buffer, count - bytes.size()));
+        if (got <= 0) {
+            break;
+        }
+        bytes.append(reinterpret_cast<const char *>(buffer), static_cast<size_t>(got));
+    }
+    return bytes;
+}
+
+// Reads a Content-Length body to its end.
+inline std::string read_all(audio::network_input &input) {
+    std::string bytes;
+    uint8_t buffer[4096];
+    long got;
+    while ((got = input.read(buffer, sizeof buffer)) > 0) {
+        bytes.append(reinterpret_cast<const char *>(buffer), static_cast<size_t>(got));
+    }
+    return bytes;
+}
+
+} // namespace input_test

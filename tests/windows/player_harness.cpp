@@ -1,0 +1,121 @@
+#include "player_harness.h"
+
+#include "player_main.h"
+#include "player_state.h"
+#include "station_file.h"
+
+#include <cstdio>
+
+void PlayerHarness::SetUp() {
+    locate_station_file();
+    DeleteFileA(ini_path);
+    ended_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+}
+
+void PlayerHarness::TearDown() {
+    if (player_thread.joinable()) {
+        if (!player_ended)
+            close_player();
+        if (player_thread.joinable())
+            player_thread.detach(); // a hung player: the failure is already reported
+    }
+    CloseHandle(ended_event);
+    DeleteFileA(ini_path);
+}
+
+void PlayerHarness::write_station_file(const std::string &content) {
+    locate_station_file();
+    FILE *file = std::fopen(ini_path, "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(content.data(), 1, content.size(), file);
+    std::fclose(file);
+}
+
+bool PlayerHarness::start_player() {
+    player_thread = std::thread([this] {
+        exit_code = player_main();
+        player_ended = true;
+        SetEvent(ended_event);
+    });
+    return eventually([] { return main_window && IsWindowVisible(main_window); }, 10000);
+}
+
+void PlayerHarness::close_player() {
+    HWND window = main_window;
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    bool ended = WaitForSingleObject(ended_event, 10000) == WAIT_OBJECT_0;
+    EXPECT_TRUE(ended) << "the player did not end after WM_CLOSE";
+    if (ended)
+        player_thread.join();
+}
+
+void PlayerHarness::click(int control_id) {
+    SendMessageW(main_window, WM_COMMAND, MAKEWPARAM(control_id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(main_window, control_id)));
+}
+
+std::string PlayerHarness::control_text(int control_id) {
+    char text[512] = "";
+    GetDlgItemTextA(main_window, control_id, text, sizeof text);
+    return text;
+}
+
+std::wstring PlayerHarness::control_wide_text(int control_id) {
+    wchar_t text[512] = L"";
+    GetDlgItemTextW(main_window, control_id, text, 512);
+    return text;
+}
+
+std::string PlayerHarness::window_title() {
+    char text[128] = "";
+    GetWindowTextA(main_window, text, sizeof text);
+    return text;
+}
+
+namespace {
+
+struct box_search {
+    const wchar_t *caption; // null: any caption
+    HWND found;
+};
+
+// Other test programs may run at the same time on the same desktop: look only at ours.
+BOOL CALLBACK find_own_box(HWND window, LPARAM argument) {
+    box_search *search = reinterpret_cast<box_search *>(argument);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    wchar_t class_name[16] = L"";
+    GetClassNameW(window, class_name, 16);
+    wchar_t caption[128] = L"";
+    GetWindowTextW(window, caption, 128);
+    if (process == GetCurrentProcessId() && window != main_window && IsWindowVisible(window) &&
+        wcscmp(class_name, L"#32770") == 0 &&
+        (!search->caption || wcscmp(caption, search->caption) == 0)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+HWND find_message_box(const wchar_t *caption) {
+    box_search search{caption, nullptr};
+    EnumWindows(find_own_box, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND PlayerHarness::wait_for_message_box(const wchar_t *caption, int timeout_ms) {
+    HWND box = nullptr;
+    eventually([&] { return (box = find_message_box(caption)) != nullptr; }, timeout_ms);
+    return box;
+}
+
+std::wstring PlayerHarness::answer_message_box(HWND box) {
+    wchar_t text[1024] = L"";
+    // A message box shows its text in the static control 0xFFFF.
+    GetDlgItemTextW(box, 0xFFFF, text, 1024);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    eventually([&] { return !IsWindow(box); });
+    return text;
+}

@@ -1,0 +1,52 @@
+// Runs the player's real start-up and modal dialog on a thread of the test process, so a
+// test can drive the window with the messages a user's clicks send and read back its state.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+class PlayerHarness : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Writes stations.ini beside the test program (empty content removes it).
+    void write_station_file(const std::string &content);
+    // Starts the player and waits until its window shows; false if it never did.
+    bool start_player();
+    // Closes the window as the close box does and waits for the player to end.
+    void close_player();
+
+    // Runs a command on the window's thread, as a click would.
+    void click(int control_id);
+    std::string control_text(int control_id);
+    std::wstring control_wide_text(int control_id);
+    std::string window_title();
+
+    // Waits for a message box with this caption on any thread; null after timeout_ms.
+    HWND wait_for_message_box(const wchar_t *caption, int timeout_ms = 15000);
+    // The text of a message box, and closes it.
+    std::wstring answer_message_box(HWND box);
+
+    std::thread player_thread;
+    int exit_code = -1;
+    std::atomic<bool> player_ended{false};
+    HANDLE ended_event = nullptr;
+};
+
+// A visible message box of this process with the caption (any caption when null), or null.
+HWND find_message_box(const wchar_t *caption);
+
+// Waits until condition() holds, checking every 10 ms, pumping nothing.
+template <typename Condition> bool eventually(Condition condition, int timeout_ms = 15000) {
+    for (int waited = 0; waited < timeout_ms; waited += 10) {
+        if (condition())
+            return true;
+        Sleep(10);
+    }
+    return condition();
+}
