@@ -14,6 +14,8 @@ demo_port=${BREVORA_DEMO_PORT:-8750}
 demo_url=$(bash "$here/scripts/demo-station.sh" start "$demo_dir" "$demo_port")
 finish() {
   bash "$here/scripts/demo-station.sh" stop "$demo_dir"
+  # Wine's processes let go of the display before it goes away.
+  timeout 15 wineserver -w 2>/dev/null || true
   stop_display
 }
 trap finish EXIT
