@@ -1,0 +1,83 @@
+#!/usr/bin/env python3
+"""Time to first audio, CPU per minute of playback and peak memory of the library against
+ffmpeg decoding the same Icecast mount to null and against the network floor. Side by side,
+in one run, with and without Icecast's burst-on-connect. Prints a table and ratios."""
+import json
+import os
+import subprocess
+import sys
+import time
+
+here = os.path.dirname(os.path.abspath(__file__))
+probe = sys.argv[1]
+steady_seconds = int(os.environ.get("BENCH_SECONDS", "20"))
+runs = int(os.environ.get("BENCH_RUNS", "3"))
+fixture = os.path.join(here, "..", "tests", "servers", "icecast_fixture.py")
+
+
+def measured(command, stdout=subprocess.PIPE):
+    """Runs command; returns (its output, CPU seconds, peak resident MiB)."""
+    child = subprocess.Popen(command, stdout=stdout, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+    output = child.stdout.read() if stdout == subprocess.PIPE else b""
+    _, _, usage = os.wait4(child.pid, 0)
+    return output, usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024
+
+
+def ffmpeg_first_audio(url):
+    """Milliseconds until ffmpeg reports its first decoded output."""
+    start = time.monotonic()
+    child = subprocess.Popen(["ffmpeg", "-nostdin", "-loglevel", "quiet", "-stats_period", "0.01",
+                              "-progress", "pipe:1", "-i", url, "-f", "null", "-"],
+                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    first = None
+    for line in child.stdout:
+        value = line.split(b"=", 1)[1].strip() if line.startswith(b"out_time_us=") else b""
+        if value.isdigit() and int(value) > 0:
+            first = (time.monotonic() - start) * 1000
+            break
+    child.kill()
+    child.wait()
+    return first
+
+
+def median(values):
+    values = sorted(v for v in values if v is not None)
+    return values[len(values) // 2] if values else float("nan")
+
+
+def bench(burst):
+    server = subprocess.Popen([sys.executable, fixture, "--burst", str(burst), "--mounts", "tone.mp3,tone.aac"],
+                              stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+    port = json.loads(server.stdout.readline())["port"]
+    time.sleep(6)  # let the mounts queue a burst's worth (64 KiB at 16 KB/s)
+    rows = []
+    for mount in ("tone.mp3", "tone.aac"):
+        url = f"http://127.0.0.1:{port}/{mount}"
+        floor = [json.loads(measured([probe, "floor", url])[0])["first_64k_ms"] for _ in range(runs)]
+        ours = [json.loads(measured([probe, "library", url, "0"])[0])["first_audio_ms"] for _ in range(runs)]
+        theirs = [ffmpeg_first_audio(url) for _ in range(runs)]
+        _, our_cpu, our_mem = measured([probe, "library", url, str(steady_seconds)])
+        _, ff_cpu, ff_mem = measured(["ffmpeg", "-nostdin", "-loglevel", "quiet", "-i", url,
+                                      "-t", str(steady_seconds), "-f", "null", "-"])
+        rows.append({
+            "mount": mount, "burst": burst,
+            "floor_64k_ms": median(floor), "library_first_audio_ms": median(ours),
+            "ffmpeg_first_audio_ms": median(theirs),
+            "library_cpu_s_per_min": our_cpu / steady_seconds * 60,
+            "ffmpeg_cpu_s_per_min": ff_cpu / steady_seconds * 60,
+            "library_peak_mib": our_mem, "ffmpeg_peak_mib": ff_mem,
+        })
+    server.stdin.close()
+    server.wait()
+    return rows
+
+
+results = bench(65536) + bench(0)
+print(f"{'mount':10} {'burst':>6} {'floor64k':>9} {'ours':>8} {'ffmpeg':>8}   {'cpu ours':>8} {'ffmpeg':>7} {'ratio':>6}   {'MiB ours':>8} {'ffmpeg':>7} {'ratio':>6}")
+for r in results:
+    print(f"{r['mount']:10} {r['burst']:>6} {r['floor_64k_ms']:>7.0f}ms {r['library_first_audio_ms']:>6.0f}ms "
+          f"{r['ffmpeg_first_audio_ms']:>6.0f}ms   {r['library_cpu_s_per_min']:>7.2f}s {r['ffmpeg_cpu_s_per_min']:>6.2f}s "
+          f"{r['library_cpu_s_per_min'] / r['ffmpeg_cpu_s_per_min']:>6.2f}   {r['library_peak_mib']:>8.1f} "
+          f"{r['ffmpeg_peak_mib']:>7.1f} {r['library_peak_mib'] / r['ffmpeg_peak_mib']:>6.2f}")
+print("targets with burst: first audio <= floor + 60 ms; CPU ratio <= 0.6; memory ratio <= 0.25")
+print(json.dumps(results))
