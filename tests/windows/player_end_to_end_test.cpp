@@ -5,6 +5,8 @@
 #include "player_ids.h"
 #include "player_state.h"
 
+#include <winsock2.h>
+
 namespace {
 
 class PlayerEndToEnd : public PlayerHarness {};
@@ -31,6 +33,49 @@ TEST_F(PlayerEndToEnd, ChoosingTheDemoStationPlaysItAndShowsWhatPlays) {
     EXPECT_FALSE(BASS_ChannelGetInfo(current_stream.load(), &info));
     close_player();
     EXPECT_EQ(exit_code, 0);
+}
+
+// A server that accepts connections and never answers: connecting to it blocks until the
+// library's time-out (10 s in the player) unless something interrupts it.
+class SilentServer {
+  public:
+    SilentServer() {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+        listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address);
+        listen(listener, 4);
+        int length = sizeof address;
+        getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length);
+        port = ntohs(address.sin_port);
+    }
+    ~SilentServer() {
+        closesocket(listener);
+        WSACleanup();
+    }
+    SOCKET listener;
+    int port;
+};
+
+TEST_F(PlayerEndToEnd, ClosingWhileTheLibraryIsStillConnectingEndsPromptly) {
+    SilentServer server;
+    write_station_file("[stations]\r\nstation_count=2\r\nstation_name_1=Local\r\n"
+                       "station_url_1=null\r\nstation_name_2=Silent\r\n"
+                       "station_url_2=http://127.0.0.1:" +
+                       std::to_string(server.port) + "/silent\r\n");
+    ASSERT_TRUE(start_player());
+    SendMessageW(main_window, WM_COMMAND, MAKEWPARAM(IDM_FIRST_STATION + 1, 0), 0);
+    ASSERT_TRUE(eventually([&] { return control_text(IDC_STATION_LINE) == "connecting..."; }));
+    Sleep(300); // the worker is now inside the library, waiting for the server
+
+    const DWORD closing_started = GetTickCount();
+    close_player();
+    EXPECT_EQ(exit_code, 0);
+    // Well short of the 10 s the connection would otherwise wait for.
+    EXPECT_LT(GetTickCount() - closing_started, 8000u);
 }
 
 } // namespace
