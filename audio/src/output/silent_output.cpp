@@ -1,4 +1,4 @@
-// The null output: a thread that renders one block every 10 ms of real time and drops it.
+// The null output: a thread that renders one block every 20 ms of real time and drops it.
 #include "output_device.h"
 
 #include <chrono>
@@ -31,8 +31,8 @@ class silent_output final : public output_device {
   private:
     // Output thread. Paced against a start time, so rounding never drifts.
     void run() {
-        const auto period = std::chrono::milliseconds(10);
-        const size_t frames = static_cast<size_t>(rate_) / 100;
+        const auto period = std::chrono::milliseconds(20);
+        const size_t frames = static_cast<size_t>(rate_) / 50;
         std::vector<float> block(frames * mixer::channels);
         auto next = std::chrono::steady_clock::now();
         std::unique_lock<std::mutex> guard(lock_);

@@ -4,8 +4,10 @@
 // output thread, through the mixer) never waits. `lock_` guards every field.
 #pragma once
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstddef>
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -15,18 +17,25 @@ class pcm_queue {
   public:
     explicit pcm_queue(size_t capacity_samples) : storage_(capacity_samples) {}
 
-    // Producer: stores every sample, waiting for room. False once cancelled.
+    // Producer: stores every sample, waiting for room. Waits for room for the whole
+    // block at once (blocks are a frame or two), so the decode thread wakes once per block
+    // rather than once per output period. False once cancelled.
     bool push(const float *samples, size_t count) {
         std::unique_lock<std::mutex> guard(lock_);
         while (count > 0) {
-            room_.wait(guard, [&] { return cancelled_ || size_ < storage_.size(); });
+            size_t block = std::min(count, storage_.size());
+            room_.wait(guard, [&] { return cancelled_ || storage_.size() - size_ >= block; });
             if (cancelled_)
                 return false;
-            while (count > 0 && size_ < storage_.size()) {
-                storage_[(start_ + size_) % storage_.size()] = *samples++;
-                ++size_;
-                --count;
+            for (size_t copied = 0; copied < block;) {
+                size_t end = (start_ + size_) % storage_.size();
+                size_t run = std::min(block - copied, storage_.size() - end);
+                std::memcpy(&storage_[end], samples + copied, run * sizeof(float));
+                size_ += run;
+                copied += run;
             }
+            samples += block;
+            count -= block;
         }
         return true;
     }
@@ -36,13 +45,18 @@ class pcm_queue {
         size_t taken = 0;
         {
             std::lock_guard<std::mutex> guard(lock_);
-            for (; taken < count && size_ > 0; ++taken) {
-                mix[taken] += storage_[start_] * gain;
-                start_ = (start_ + 1) % storage_.size();
-                --size_;
+            while (taken < count && size_ > 0) {
+                size_t run = std::min({count - taken, size_, storage_.size() - start_});
+                const float *from = &storage_[start_];
+                for (size_t i = 0; i < run; ++i)
+                    mix[taken + i] += from[i] * gain;
+                start_ = (start_ + run) % storage_.size();
+                size_ -= run;
+                taken += run;
             }
         }
-        room_.notify_all();
+        if (taken > 0)
+            room_.notify_all();
         return taken;
     }
 
