@@ -6,6 +6,7 @@ import json
 import os
 import subprocess
 import sys
+import tempfile
 import time
 
 here = os.path.dirname(os.path.abspath(__file__))
@@ -16,11 +17,17 @@ fixture = os.path.join(here, "..", "tests", "servers", "icecast_fixture.py")
 
 
 def measured(command, stdout=subprocess.PIPE):
-    """Runs command; returns (its output, CPU seconds, peak resident MiB)."""
-    child = subprocess.Popen(command, stdout=stdout, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
-    output = child.stdout.read() if stdout == subprocess.PIPE else b""
-    _, _, usage = os.wait4(child.pid, 0)
-    return output, usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024
+    """Runs command; returns (its output, CPU seconds, peak resident MiB).
+
+    The peak comes from GNU time, not from this process's wait4: a child forked from Python
+    starts its peak at Python's own resident size (about 14 MiB), which would hide
+    everything below it."""
+    with tempfile.NamedTemporaryFile(mode="r") as peak:
+        child = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", peak.name, *command], stdout=stdout,
+                                 stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+        output = child.stdout.read() if stdout == subprocess.PIPE else b""
+        _, _, usage = os.wait4(child.pid, 0)
+        return output, usage.ru_utime + usage.ru_stime, int(peak.read().split()[-1]) / 1024
 
 
 def ffmpeg_first_audio(url):

@@ -1,10 +1,24 @@
 #!/usr/bin/env bash
-# Cross-compiles a minimal, audio-only, static FFmpeg for 64-bit Windows from Debian's own
-# `ffmpeg` source package, into the given folder (lib/ and include/ under it). Does nothing
-# when that folder already holds the libraries. The Windows configuration runs this itself.
+# Builds a minimal, audio-only, static FFmpeg from Debian's own `ffmpeg` source package into
+# the given folder (lib/ and include/ under it), for one target:
+#   windows  cross-compiled for 64-bit Windows (the Windows configuration runs this itself)
+#   native   for this machine, position-independent (the benchmark's probe links it)
+# Both targets share one set of components, so what is measured is what ships. Does nothing
+# when the folder already holds the libraries.
 set -euo pipefail
 
-prefix=${1:?usage: build-ffmpeg-windows.sh INSTALL-FOLDER}
+target=${1:-}
+prefix=${2:-}
+case "$target" in
+  windows)
+    target_options=(--target-os=mingw32 --arch=x86_64 --enable-cross-compile
+      --cross-prefix=x86_64-w64-mingw32- --enable-w32threads) ;;
+  native)
+    target_options=(--enable-pthreads --enable-pic) ;;
+  *) target= ;;
+esac
+[ -n "$target" ] && [ -n "$prefix" ] || { echo "usage: build-ffmpeg.sh windows|native INSTALL-FOLDER" >&2; exit 2; }
+
 mkdir -p "$prefix"
 prefix=$(cd "$prefix" && pwd)
 if [ -f "$prefix/lib/libavformat.a" ] && [ -f "$prefix/lib/libswresample.a" ]; then
@@ -19,7 +33,7 @@ if [ -z "$source_dir" ]; then
   # Source packages come from the machine's own Debian entries, copied as deb-src.
   sources=/etc/apt/sources.list.d/debian-src.sources
   if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ /etc/apt/sources.list; then
-    [ "$(id -u)" = 0 ] || { echo "build-ffmpeg-windows: run as root once to add deb-src" >&2; exit 1; }
+    [ "$(id -u)" = 0 ] || { echo "build-ffmpeg: run as root once to add deb-src" >&2; exit 1; }
     sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources >"$sources"
     apt-get update -q
   fi
@@ -34,9 +48,9 @@ mkdir -p "$build"
 cd "$build"
 "$source_dir/configure" \
   --prefix="$prefix" \
-  --target-os=mingw32 --arch=x86_64 --enable-cross-compile --cross-prefix=x86_64-w64-mingw32- \
+  "${target_options[@]}" \
   --pkg-config=false \
-  --enable-static --disable-shared --disable-autodetect --enable-w32threads \
+  --enable-static --disable-shared --disable-autodetect \
   --disable-programs --disable-doc --disable-network --disable-debug \
   --disable-avdevice --disable-avfilter --disable-swscale --disable-postproc \
   --disable-everything \
@@ -48,4 +62,4 @@ cd "$build"
 make -j2 >"$build/make.log" 2>&1 || { tail -n 40 "$build/make.log" >&2; exit 1; }
 make install >>"$build/make.log" 2>&1
 rm -rf "$build"
-echo "build-ffmpeg-windows: installed in $prefix"
+echo "build-ffmpeg: $target libraries installed in $prefix"
