@@ -17,14 +17,20 @@ class pcm_queue {
   public:
     explicit pcm_queue(size_t capacity_samples) : storage_(capacity_samples) {}
 
-    // Producer: stores every sample, waiting for room. Waits for room for the whole
-    // block at once (blocks are a frame or two), so the decode thread wakes once per block
-    // rather than once per output period. False once cancelled.
+    // Producer: stores every sample, waiting for room. A full queue is refilled only once it
+    // has drained to half (or has room for the whole block, if that is more), so the decode
+    // thread wakes a few times a second and then decodes a run of frames, rather than once
+    // per output period. False once cancelled.
     bool push(const float *samples, size_t count) {
         std::unique_lock<std::mutex> guard(lock_);
         while (count > 0) {
             size_t block = std::min(count, storage_.size());
-            room_.wait(guard, [&] { return cancelled_ || storage_.size() - size_ >= block; });
+            if (storage_.size() - size_ < block) {
+                awaited_room_ = std::max(block, storage_.size() / 2);
+                room_.wait(guard,
+                           [&] { return cancelled_ || storage_.size() - size_ >= awaited_room_; });
+                awaited_room_ = 0;
+            }
             if (cancelled_)
                 return false;
             for (size_t copied = 0; copied < block;) {
@@ -43,6 +49,7 @@ class pcm_queue {
     // Consumer: adds up to `count` samples, scaled by gain, into `mix`; returns how many.
     size_t mix_into(float *mix, size_t count, float gain) {
         size_t taken = 0;
+        bool wake_producer = false;
         {
             std::lock_guard<std::mutex> guard(lock_);
             while (taken < count && size_ > 0) {
@@ -54,8 +61,9 @@ class pcm_queue {
                 size_ -= run;
                 taken += run;
             }
+            wake_producer = awaited_room_ > 0 && storage_.size() - size_ >= awaited_room_;
         }
-        if (taken > 0)
+        if (wake_producer)
             room_.notify_all();
         return taken;
     }
@@ -77,6 +85,7 @@ class pcm_queue {
     std::vector<float> storage_;
     size_t start_ = 0;
     size_t size_ = 0;
+    size_t awaited_room_ = 0; // room the waiting producer needs; 0 while it is not waiting
     bool cancelled_ = false;
 };
 
