@@ -42,9 +42,13 @@ void append_extension() {
 void keep_leftover_recording() {
     if (GetFileAttributesW(working_file) == INVALID_FILE_ATTRIBUTES)
         return;
-    wchar_t leftover_name[64];
-    write_uuid_name(leftover_name, 48);
-    std::wcscat(leftover_name, extension);
+    wchar_t leftover_name[48] = L"";
+    write_uuid_name(leftover_name, sizeof leftover_name / sizeof(wchar_t));
+    if (!leftover_name[0])
+        return;
+    const size_t length = std::wcslen(leftover_name);
+    std::swprintf(leftover_name + length, sizeof leftover_name / sizeof(wchar_t) - length, L"%ls",
+                  extension);
     MoveFileW(working_file, leftover_name);
 }
 
