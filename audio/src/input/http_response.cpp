@@ -1,25 +1,16 @@
 #include "input/http_response.h"
 
+#include "input/text.h"
+
 #include <cctype>
 
 namespace audio {
 
 namespace {
 
-std::string to_lower(std::string text) {
-    for (char &c : text) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
-
+// Header values are trimmed of spaces and tabs only.
 std::string trim(const std::string &text) {
-    size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) {
-        return "";
-    }
-    size_t last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
+    return audio::trim(text, " \t");
 }
 
 // "HTTP/1.1 200 OK", "HTTP/1.0 404", "ICY 200 OK" → the code; 0 when malformed.

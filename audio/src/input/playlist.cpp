@@ -1,5 +1,7 @@
 #include "input/playlist.h"
 
+#include "input/text.h"
+
 #include <cctype>
 #include <map>
 #include <sstream>
@@ -8,19 +10,9 @@ namespace audio {
 
 namespace {
 
-std::string to_lower(std::string text) {
-    for (char &c : text) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
-
+// Playlist lines are trimmed of line ends too.
 std::string trim(const std::string &text) {
-    size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) {
-        return "";
-    }
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+    return audio::trim(text, " \t\r\n");
 }
 
 std::string without_bom(const std::string &text) {

@@ -1,17 +1,12 @@
 #include "input/url.h"
 
+#include "input/text.h"
+
 #include <cctype>
 
 namespace audio {
 
 namespace {
-
-std::string to_lower(std::string text) {
-    for (char &c : text) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
 
 bool has_forbidden_characters(const std::string &text) {
     for (unsigned char c : text) {
