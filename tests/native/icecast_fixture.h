@@ -3,54 +3,23 @@
 // input stops Icecast and the sources, even if this process dies.
 #pragma once
 
+#include "python_server.h"
+
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace icecast_test {
 
 class icecast_server {
   public:
-    icecast_server() {
-        int to_child[2], from_child[2];
-        if (pipe(to_child) != 0 || pipe(from_child) != 0)
-            return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(to_child[0], 0);
-            dup2(from_child[1], 1);
-            close(to_child[1]);
-            close(from_child[0]);
-            execlp("python3", "python3", BREVORA_TEST_SERVERS_DIR "/icecast_fixture.py",
-                   static_cast<char *>(nullptr));
-            _exit(127);
-        }
-        close(to_child[0]);
-        close(from_child[1]);
-        stdin_ = to_child[1];
-        FILE *reply = fdopen(from_child[0], "r");
-        char line[512] = "";
-        if (reply && std::fgets(line, sizeof line, reply)) {
-            // {"port": N, "dir": "..."}
-            const char *at = std::strstr(line, "\"port\": ");
-            if (at)
-                port_ = std::atoi(at + 8);
-        }
-        if (reply)
-            std::fclose(reply);
-    }
-
-    ~icecast_server() {
-        if (stdin_ >= 0)
-            close(stdin_);
-        if (pid_ > 0)
-            waitpid(pid_, nullptr, 0);
+    icecast_server() : process_(BREVORA_TEST_SERVERS_DIR "/icecast_fixture.py") {
+        // {"port": N, "dir": "..."}
+        const char *at = std::strstr(process_.first_line().c_str(), "\"port\": ");
+        if (at)
+            port_ = std::atoi(at + 8);
     }
 
     int port() const { return port_; } // 0 when it did not start
@@ -74,8 +43,7 @@ class icecast_server {
         return std::system(command.c_str()) == 0;
     }
 
-    pid_t pid_ = -1;
-    int stdin_ = -1;
+    test_support::python_server process_;
     int port_ = 0;
 };
 

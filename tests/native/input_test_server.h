@@ -2,16 +2,12 @@
 #pragma once
 
 #include "input/network_input.h"
+#include "python_server.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <csignal>
-#include <cstdio>
 #include <map>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace input_test {
@@ -25,42 +21,8 @@ struct server_info {
 
 class radio_server {
   public:
-    radio_server() {
-        int to_child[2];
-        int from_child[2];
-        if (pipe(to_child) != 0 || pipe(from_child) != 0) {
-            return;
-        }
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(to_child[0], 0);
-            dup2(from_child[1], 1);
-            close(to_child[1]);
-            close(from_child[0]);
-            execlp("python3", "python3", BREVORA_TEST_SERVERS_DIR "/radio_test_server.py",
-                   static_cast<char *>(nullptr));
-            _exit(127);
-        }
-        close(to_child[0]);
-        close(from_child[1]);
-        to_child_ = to_child[1];
-        FILE *output = fdopen(from_child[0], "r");
-        char line[1024] = {};
-        if (output && fgets(line, sizeof line, output)) {
-            parse(line);
-        }
-        if (output) {
-            fclose(output);
-        }
-    }
-    ~radio_server() {
-        if (to_child_ >= 0) {
-            close(to_child_); // the server exits when its standard input closes
-        }
-        if (pid_ > 0) {
-            int status = 0;
-            waitpid(pid_, &status, 0);
-        }
+    radio_server() : process_(BREVORA_TEST_SERVERS_DIR "/radio_test_server.py") {
+        parse(process_.first_line());
     }
     const server_info &info() const { return info_; }
     bool ready() const { return info_.ports.count("http") == 1; }
@@ -84,8 +46,7 @@ class radio_server {
         }
     }
 
-    pid_t pid_ = -1;
-    int to_child_ = -1;
+    test_support::python_server process_;
     server_info info_;
 };
 
