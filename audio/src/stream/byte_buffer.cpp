@@ -40,6 +40,12 @@ bool byte_buffer::write(const uint8_t *data, size_t size) {
     return true;
 }
 
+bool byte_buffer::rest_above(size_t level, std::chrono::milliseconds at_most) {
+    std::unique_lock<std::mutex> guard(lock_);
+    changed_.wait_for(guard, at_most, [&] { return cancelled_ || size_ <= level; });
+    return !cancelled_;
+}
+
 void byte_buffer::finish() {
     std::lock_guard<std::mutex> guard(lock_);
     finished_ = true;

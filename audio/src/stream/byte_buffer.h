@@ -6,6 +6,7 @@
 // any thread may query or cancel. `lock_` guards every field.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +21,9 @@ class byte_buffer {
 
     // Writer: stores all of data, waiting for room. False once cancelled.
     bool write(const uint8_t *data, size_t size);
+    // Writer: waits while more than `level` bytes are buffered, for at most `at_most`.
+    // False once cancelled.
+    bool rest_above(size_t level, std::chrono::milliseconds at_most);
     // Writer: no more data will come; the reader drains what is left, then sees the end.
     void finish();
 

@@ -12,7 +12,12 @@ namespace {
 
 // Until the format and bitrate are known the buffer may hold this much.
 constexpr size_t provisional_buffer = probe_window;
-constexpr size_t download_block = 4096;
+// Large enough for what a fast stream gathers while the download rests.
+constexpr size_t download_block = 16384;
+// Once playing with over half the buffer filled, the download reads a live stream a few
+// times a second in large pieces (the socket gathers them meanwhile) rather than at every
+// small packet the server sends; each wake-up costs more than the bytes it brings.
+constexpr auto download_rest = std::chrono::milliseconds(250);
 // About 190 ms of decoded stereo at 44.1 kHz between the decoder and the mixer.
 constexpr size_t decoded_queue_samples = 8192 * 2;
 // The first frames decoded at connect time: enough to estimate a bitrate.
@@ -162,6 +167,8 @@ void stream::download() {
     }
     std::vector<uint8_t> block(download_block);
     for (;;) {
+        if (playing_ && !buffer_.rest_above(buffer_.capacity() / 2, download_rest))
+            break;
         long count = input->read(block.data(), block.size());
         if (count <= 0)
             break;
