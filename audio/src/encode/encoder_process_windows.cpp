@@ -21,25 +21,44 @@ std::unique_ptr<encoder_process> encoder_process::start(const std::string &comma
         *error = BASS_ERROR_CREATE;
         return nullptr;
     }
-    // Only the program's ends are inherited: were the write end, the program would never
-    // see the end of its input.
+    // The program gets the read end only: holding the write end as well, it would never see
+    // the end of its input.
     SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
     HANDLE discard = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                  &inheritable, OPEN_EXISTING, 0, nullptr);
 
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = read_end;
-    startup.hStdOutput = discard;
-    startup.hStdError = discard;
+    // Only these two go to the program. Without the list it would inherit every inheritable
+    // handle of the player, its network sockets too, and hold them open while it runs.
+    std::vector<HANDLE> inherited = {read_end};
+    if (discard != INVALID_HANDLE_VALUE)
+        inherited.push_back(discard);
+    SIZE_T list_size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &list_size);
+    std::vector<unsigned char> list_storage(list_size);
+    auto *attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(list_storage.data());
+    const bool initialised = InitializeProcThreadAttributeList(attributes, 1, 0, &list_size);
+    const bool listed =
+        initialised && UpdateProcThreadAttribute(
+                           attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited.data(),
+                           inherited.size() * sizeof(HANDLE), nullptr, nullptr);
+
+    STARTUPINFOEXA startup = {};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdInput = read_end;
+    startup.StartupInfo.hStdOutput = discard;
+    startup.StartupInfo.hStdError = discard;
+    startup.lpAttributeList = listed ? attributes : nullptr;
     // CreateProcessA may write into the command line it is given.
     std::vector<char> line(command_line.begin(), command_line.end());
     line.push_back('\0');
     PROCESS_INFORMATION started_process = {};
-    BOOL created = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                                  nullptr, nullptr, &startup, &started_process);
+    const DWORD creation = CREATE_NO_WINDOW | (listed ? EXTENDED_STARTUPINFO_PRESENT : 0);
+    BOOL created = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, creation, nullptr,
+                                  nullptr, &startup.StartupInfo, &started_process);
+    if (initialised)
+        DeleteProcThreadAttributeList(attributes);
     CloseHandle(read_end);
     if (discard != INVALID_HANDLE_VALUE)
         CloseHandle(discard);
