@@ -2,6 +2,7 @@
 
 #include "core/library.h"
 #include "core/worker_threads.h"
+#include "encode/encoder.h"
 #include "encode/encoders.h"
 #include "input_opener.h"
 

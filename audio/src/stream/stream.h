@@ -11,7 +11,6 @@
 #include "brevora_audio.h"
 #include "core/config.h"
 #include "decode/decoder.h"
-#include "encode/encoder.h"
 #include "input/network_input.h"
 #include "output/mixer.h"
 #include "byte_buffer.h"
@@ -26,6 +25,8 @@
 #include <vector>
 
 namespace audio {
+
+class encoder;
 
 class stream final : public mix_source,
                      public input_listener,
