@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build pkg-config clang lld llvm libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
-  wine wine64 xvfb x11-utils xauth
+  wine wine64 libasound2 xvfb x11-utils xauth
   googletest libgtest-dev
   ffmpeg libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libmbedtls-dev ca-certificates

@@ -9,16 +9,53 @@ using namespace stream_test;
 
 namespace {
 
+// No ffmpeg encoder writes MPEG-1 Layer I, so its frames are written here: mono, 44.1 kHz,
+// 64 kbps (68-byte frames). Only `subband` carries samples, a sequence of period four that
+// the decoder's synthesis filter bank turns into a tone at that band's centre,
+// (2 * subband + 1) * 44100 / 128 Hz.
+std::vector<uint8_t> layer1_tone(int subband, int frames) {
+    const size_t frame_bytes = 68;
+    std::vector<uint8_t> out;
+    uint64_t bits = 0;
+    int pending = 0;
+    auto put = [&](uint32_t value, int count) {
+        bits = bits << count | value;
+        for (pending += count; pending >= 8; pending -= 8)
+            out.push_back(static_cast<uint8_t>(bits >> (pending - 8)));
+    };
+    long sample = 0;
+    for (int frame = 0; frame < frames; ++frame) {
+        size_t start = out.size();
+        put(0xFFFF20C0u, 32); // sync, MPEG-1, Layer I, no CRC, 64 kbps, 44.1 kHz, mono
+        for (int band = 0; band < 32; ++band)
+            put(band == subband ? 14 : 0, 4); // allocation 14: 15-bit samples
+        put(6, 6);                            // scale factor 0.5
+        for (int i = 0; i < 12; ++i, ++sample) {
+            double value = std::cos(M_PI / 2 * (2 * subband + 1) * sample + M_PI / 4);
+            put(static_cast<uint32_t>(std::lround(value * 16383) + 16383), 15); // 16383 is 0
+        }
+        put(0, (8 - pending) % 8);
+        out.resize(start + frame_bytes, 0);
+    }
+    return out;
+}
+
 // Tone files are made once for the whole suite.
 struct tones {
-    std::vector<uint8_t> mp3, mp2, aac, ogg, ogg_chain;
+    std::vector<uint8_t> mp3, mp2, mp1, aac, mp4, fragmented_mp4, ogg, ogg_chain;
 };
 const tones &sample_files() {
     static const tones files = [] {
         tones made;
         made.mp3 = encode_tone("tone.mp3", 1000, 8, "-c:a libmp3lame -b:a 128k");
         made.mp2 = encode_tone("tone.mp2", 1000, 3, "-c:a mp2 -b:a 192k -f mp2");
+        made.mp1 = layer1_tone(2, 345);
         made.aac = encode_tone("tone.aac", 1000, 8, "-c:a aac -b:a 128k -f adts");
+        made.mp4 =
+            encode_tone("tone.m4a", 1000, 3, "-c:a aac -b:a 128k -movflags +faststart -f mp4");
+        made.fragmented_mp4 = encode_tone("tone.mp4", 1000, 3,
+                                          "-c:a aac -b:a 128k -movflags "
+                                          "frag_keyframe+empty_moov -f mp4");
         made.ogg = encode_tone("first.ogg", 1000, 2, "-c:a libvorbis -b:a 96k", "First Song");
         std::vector<uint8_t> second =
             encode_tone("second.ogg", 1000, 2, "-c:a libvorbis -b:a 96k", "Second Song");
@@ -146,10 +183,16 @@ TEST_F(StreamCore, EachFormatIsRecognisedAndPlaysItsTone) {
         const std::vector<uint8_t> &bytes;
         const char *type;
         DWORD ctype;
+        double tone = 1000;
+        DWORD chans = 2;
     } cases[] = {
         {"mp3", sample_files().mp3, "audio/mpeg", BASS_CTYPE_STREAM_MP3},
         {"mp2", sample_files().mp2, "audio/mpeg", BASS_CTYPE_STREAM_MP2},
+        {"mp1", sample_files().mp1, "audio/mpeg", BASS_CTYPE_STREAM_MP1, 5 * 44100 / 128.0, 1},
         {"aac", sample_files().aac, "audio/aac", BASS_CTYPE_STREAM_AAC},
+        {"aac in mp4", sample_files().mp4, "audio/mp4", BASS_CTYPE_STREAM_MP4},
+        {"aac in fragmented mp4", sample_files().fragmented_mp4, "audio/mp4",
+         BASS_CTYPE_STREAM_MP4},
         {"ogg", sample_files().ogg, "application/ogg", BASS_CTYPE_STREAM_OGG},
         // A vague or wrong Content-Type does not matter: the bytes decide.
         {"aac as octet-stream", sample_files().aac, "application/octet-stream",
@@ -168,15 +211,47 @@ TEST_F(StreamCore, EachFormatIsRecognisedAndPlaysItsTone) {
         ASSERT_TRUE(BASS_ChannelGetInfo(s, &info));
         EXPECT_EQ(info.ctype, each.ctype);
         EXPECT_EQ(info.freq, 44100u);
-        EXPECT_EQ(info.chans, 2u);
+        EXPECT_EQ(info.chans, each.chans);
         ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
         std::vector<float> played =
             capture.left_channel_of_sound(8820, std::chrono::seconds(5), 4410);
         ASSERT_EQ(played.size(), 8820u);
-        EXPECT_NEAR(measured_frequency(played, 44100), 1000.0, 10.0);
+        EXPECT_NEAR(measured_frequency(played, 44100), each.tone, 10.0);
         EXPECT_GT(peak(played), 0.05);
         EXPECT_TRUE(BASS_StreamFree(s));
     }
+}
+
+// HE-AAC headers give half the rate (and mono, with parametric stereo) of what the decoder
+// puts out once it meets the extension data, so the decoded format can differ from the
+// first guess and change as the stream goes on; the pitch must hold. Here an ADTS stream
+// switches from 22.05 kHz mono to 44.1 kHz stereo.
+TEST_F(StreamCore, PitchHoldsWhenTheDecodedRateAndChannelsChange) {
+    std::vector<uint8_t> bytes =
+        encode_tone("low.aac", 500, 2, "-c:a aac -b:a 64k -ar 22050 -ac 1 -f adts");
+    std::vector<uint8_t> high = encode_tone("high.aac", 1500, 2, "-c:a aac -b:a 128k -f adts");
+    ASSERT_FALSE(bytes.empty());
+    ASSERT_FALSE(high.empty());
+    bytes.insert(bytes.end(), high.begin(), high.end());
+    scripted_network network(live(bytes, "audio/aac"));
+    output_capture capture;
+    HSTREAM s = BASS_StreamCreateURL("http://radio.test/live", 0, 0, nullptr, nullptr);
+    ASSERT_NE(s, 0u) << BASS_ErrorGetCode();
+    BASS_CHANNELINFO info{};
+    ASSERT_TRUE(BASS_ChannelGetInfo(s, &info));
+    EXPECT_EQ(info.freq, 22050u);
+    EXPECT_EQ(info.chans, 1u);
+    ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
+    const size_t second = 44100;
+    std::vector<float> played =
+        capture.left_channel_of_sound(second * 36 / 10, std::chrono::seconds(8));
+    ASSERT_EQ(played.size(), second * 36 / 10);
+    auto window = [&](double from, double to) {
+        return std::vector<float>(played.begin() + static_cast<long>(from * second),
+                                  played.begin() + static_cast<long>(to * second));
+    };
+    EXPECT_NEAR(measured_frequency(window(0.5, 1.5), 44100), 500.0, 5.0);
+    EXPECT_NEAR(measured_frequency(window(2.5, 3.5), 44100), 1500.0, 15.0);
 }
 
 TEST_F(StreamCore, StreamVolumeAppliesToWhatPlays) {

@@ -67,6 +67,11 @@ int output_rate() {
     return rate;
 }
 
+std::string output_name() {
+    std::lock_guard<std::mutex> guard(library_lock);
+    return output ? output->name() : "";
+}
+
 uint32_t register_stream(std::shared_ptr<stream> created) {
     // Under the library lock, so that a concurrent stop_library sees every stream.
     std::lock_guard<std::mutex> guard(library_lock);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace audio {
 
@@ -16,6 +17,8 @@ int start_library(int device, int rate);
 // worker_threads.h). False when the library was not started.
 bool stop_library();
 int output_rate();
+// The output in use ("waveOut", "silent"); empty when the library is not started.
+std::string output_name();
 
 // 0 when the library is not started (or the table is full): the stream is not kept.
 uint32_t register_stream(std::shared_ptr<stream> created);

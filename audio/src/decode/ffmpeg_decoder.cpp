@@ -49,6 +49,9 @@ using packet_ptr = std::unique_ptr<AVPacket, packet_deleter>;
 using resampler_ptr = std::unique_ptr<SwrContext, resampler_deleter>;
 
 constexpr int io_buffer_size = 4096;
+// Far above any one allocation an audio stream needs (an MP4 index of a long file is a few
+// MiB); a hostile header that asks for more is refused rather than given the memory.
+constexpr size_t largest_ffmpeg_allocation = 64u << 20;
 constexpr int output_channels = 2;
 
 // Common bitrates; an estimate within 12 % of one is shown as that one.
@@ -75,9 +78,12 @@ class ffmpeg_decoder final : public decoder {
         : source_(std::move(source)), output_rate_(output_rate) {}
 
     int open(const stream_format &format) {
-        // Damaged frames are normal on the radio and are skipped; FFmpeg need not say so.
-        static std::once_flag quiet;
-        std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
+        static std::once_flag configured;
+        std::call_once(configured, [] {
+            // Damaged frames are normal on the radio and are skipped; FFmpeg need not say so.
+            av_log_set_level(AV_LOG_QUIET);
+            av_max_alloc(largest_ffmpeg_allocation);
+        });
         const AVInputFormat *input_format = av_find_input_format(format.demuxer);
         if (!input_format)
             return AVERROR_DEMUXER_NOT_FOUND;

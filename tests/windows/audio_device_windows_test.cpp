@@ -1,0 +1,85 @@
+// The Windows build of the audio library with a sound device: under Wine, ALSA's null
+// device (set up by CTest) makes waveOut open, so the device output is what plays, not
+// the silent one. The null device takes samples faster than real time, so only what is
+// played, not when, is checked.
+#include "brevora_audio.h"
+#include "core/library.h"
+#include "output/mixer.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// The fixture writes the port to a file; Wine shows the Unix root as drive Z:.
+int icecast_port() {
+    const char *file = std::getenv("BREVORA_ICECAST_PORT_FILE");
+    if (!file)
+        return 0;
+    std::string path = std::string("Z:") + file;
+    for (char &c : path)
+        if (c == '/')
+            c = '\\';
+    std::ifstream in(path);
+    int port = 0;
+    in >> port;
+    return port;
+}
+
+TEST(AudioDeviceWindows, PlaysThroughWaveOutAndClosesTheDeviceOnRelease) {
+    int port = icecast_port();
+    ASSERT_NE(port, 0) << "no Icecast port from the fixture";
+    ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
+    EXPECT_EQ(audio::output_name(), "waveOut");
+
+    std::mutex played_lock;
+    std::vector<float> played;
+    audio::library_mixer().set_capture([&](const float *samples, size_t frames) {
+        std::lock_guard<std::mutex> guard(played_lock);
+        for (size_t i = 0; i < frames; ++i)
+            if (!played.empty() || samples[i * 2] != 0)
+                played.push_back(samples[i * 2]);
+    });
+    std::string url = "http://127.0.0.1:" + std::to_string(port) + "/tone.mp3";
+    HSTREAM s = BASS_StreamCreateURL(url.c_str(), 0, BASS_STREAM_BLOCK, nullptr, nullptr);
+    ASSERT_NE(s, 0u) << BASS_ErrorGetCode();
+    // Play once the buffer is three quarters full, as the player does.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (BASS_StreamGetFilePosition(s, BASS_FILEPOS_BUFFER) * 4 <
+               BASS_StreamGetFilePosition(s, BASS_FILEPOS_END) * 3 &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
+
+    // Half a second of the tone, after a tenth for the decoder's start.
+    const size_t skip = 4410, frames = 22050;
+    size_t count = 0;
+    while (count < skip + frames && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::lock_guard<std::mutex> guard(played_lock);
+        count = played.size();
+    }
+    audio::library_mixer().set_capture(nullptr);
+    ASSERT_GE(played.size(), skip + frames);
+    int crossings = 0;
+    for (size_t i = skip; i < skip + frames; ++i)
+        if (played[i - 1] < 0 && played[i] >= 0)
+            ++crossings;
+    EXPECT_NEAR(crossings, 500, 5);
+
+    EXPECT_TRUE(BASS_Free());
+    EXPECT_EQ(audio::output_name(), "");
+    // The device can be opened again.
+    ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
+    EXPECT_EQ(audio::output_name(), "waveOut");
+    EXPECT_TRUE(BASS_Free());
+}
+
+} // namespace
