@@ -1,22 +1,31 @@
 // The player with the real audio library, playing the local demo station (Icecast fed by
 // ffmpeg, started by the test fixture): a choice from the menu ends with the station's
-// name, address, song and bitrate on screen.
+// name, address, song and bitrate on screen, and Record makes a real MP3 with lame.exe.
 #include "player_harness.h"
 #include "player_ids.h"
 #include "player_state.h"
 
 #include <winsock2.h>
 
+#include <cstdio>
+#include <vector>
+
 namespace {
 
-class PlayerEndToEnd : public PlayerHarness {};
+class PlayerEndToEnd : public PlayerHarness {
+  protected:
+    // Starts the player with the demo station as its one row and chooses it.
+    void choose_demo_station() {
+        write_station_file("[stations]\r\nstation_count=2\r\nstation_name_1=Local\r\n"
+                           "station_url_1=null\r\nstation_name_2=Demo\r\nstation_url_2=" +
+                           std::string(BREVORA_TEST_STATION_URL) + "\r\n");
+        ASSERT_TRUE(start_player());
+        SendMessageW(main_window, WM_COMMAND, MAKEWPARAM(IDM_FIRST_STATION + 1, 0), 0);
+    }
+};
 
 TEST_F(PlayerEndToEnd, ChoosingTheDemoStationPlaysItAndShowsWhatPlays) {
-    write_station_file("[stations]\r\nstation_count=2\r\nstation_name_1=Local\r\n"
-                       "station_url_1=null\r\nstation_name_2=Demo\r\nstation_url_2=" +
-                       std::string(BREVORA_TEST_STATION_URL) + "\r\n");
-    ASSERT_TRUE(start_player());
-    SendMessageW(main_window, WM_COMMAND, MAKEWPARAM(IDM_FIRST_STATION + 1, 0), 0);
+    ASSERT_NO_FATAL_FAILURE(choose_demo_station());
 
     EXPECT_TRUE(
         eventually([&] { return control_text(IDC_BITRATE_LABEL) == "128 Kbps MP3"; }, 30000))
@@ -31,6 +40,108 @@ TEST_F(PlayerEndToEnd, ChoosingTheDemoStationPlaysItAndShowsWhatPlays) {
 
     click(IDC_STOP);
     EXPECT_FALSE(BASS_ChannelGetInfo(current_stream.load(), &info));
+    close_player();
+    EXPECT_EQ(exit_code, 0);
+}
+
+// Recordings land in the current directory: a folder of the test's own, emptied before and
+// after. lame.exe is found beside the test program.
+class PlayerRecordingEndToEnd : public PlayerEndToEnd {
+  protected:
+    void SetUp() override {
+        PlayerEndToEnd::SetUp();
+        GetCurrentDirectoryW(MAX_PATH, previous_folder);
+        GetTempPathW(MAX_PATH, folder);
+        wcscat(folder, L"brevora-end-to-end-recording");
+        CreateDirectoryW(folder, nullptr);
+        SetCurrentDirectoryW(folder);
+        empty_folder();
+    }
+    void TearDown() override {
+        PlayerEndToEnd::TearDown();
+        empty_folder();
+        SetCurrentDirectoryW(previous_folder);
+        RemoveDirectoryW(folder);
+    }
+    void empty_folder() {
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW(L"*", &found);
+        if (search == INVALID_HANDLE_VALUE)
+            return;
+        do
+            DeleteFileW(found.cFileName);
+        while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    wchar_t folder[MAX_PATH];
+    wchar_t previous_folder[MAX_PATH];
+};
+
+std::vector<unsigned char> file_bytes(const char *name) {
+    std::vector<unsigned char> bytes;
+    FILE *file = std::fopen(name, "rb");
+    if (!file)
+        return bytes;
+    unsigned char block[65536];
+    for (size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;)
+        bytes.insert(bytes.end(), block, block + got);
+    std::fclose(file);
+    return bytes;
+}
+
+// The number of MPEG-1 Layer III frames at 44.1 kHz that make up the whole file (an ID3v1 tag
+// may end it), or -1 when anything else is found.
+int count_mp3_frames(const std::vector<unsigned char> &bytes) {
+    static const int kbps[16] = {0,   32,  40,  48,  56,  64,  80,  96,
+                                 112, 128, 160, 192, 224, 256, 320, 0};
+    int frames = 0;
+    size_t at = 0;
+    while (at + 4 <= bytes.size()) {
+        if (bytes.size() - at == 128 && bytes[at] == 'T' && bytes[at + 1] == 'A' &&
+            bytes[at + 2] == 'G')
+            return frames;
+        // Sync, MPEG-1, Layer III; then the bitrate and 44.1 kHz.
+        if (bytes[at] != 0xFF || (bytes[at + 1] & 0xFE) != 0xFA)
+            return -1;
+        const int bitrate = kbps[bytes[at + 2] >> 4];
+        if (bitrate == 0 || ((bytes[at + 2] >> 2) & 3) != 0)
+            return -1;
+        at += 144 * bitrate * 1000 / 44100 + ((bytes[at + 2] >> 1) & 1);
+        ++frames;
+    }
+    return at == bytes.size() ? frames : -1;
+}
+
+TEST_F(PlayerRecordingEndToEnd, RecordingTheDemoStationGivesAnMp3NamedAfterTheSong) {
+    ASSERT_NO_FATAL_FAILURE(choose_demo_station());
+    ASSERT_TRUE(
+        eventually([&] { return control_text(IDC_TITLE_LINE) == "Brevora demo - A and E"; }, 30000))
+        << control_text(IDC_STATION_LINE);
+
+    click(IDC_RECORD);
+    const DWORD started = GetTickCount();
+    EXPECT_EQ(window_title(), "Brevora  [REC]");
+    EXPECT_EQ(BASS_Encode_IsActive(encoder_handle), DWORD{BASS_ACTIVE_PLAYING});
+    // lame.exe makes its file once it has read the WAV header.
+    EXPECT_TRUE(
+        eventually([] { return GetFileAttributesW(L"rec.mp3") != INVALID_FILE_ATTRIBUTES; }, 3000));
+    Sleep(4000);
+    click(IDC_RECORD);
+    const double seconds = (GetTickCount() - started) / 1000.0;
+    EXPECT_EQ(window_title(), "Brevora");
+    EXPECT_EQ(BASS_Encode_IsActive(encoder_handle), DWORD{BASS_ACTIVE_STOPPED});
+
+    EXPECT_EQ(GetFileAttributesW(L"rec.mp3"), INVALID_FILE_ATTRIBUTES);
+    std::vector<unsigned char> recording = file_bytes("Brevora demo - A and E.mp3");
+    ASSERT_FALSE(recording.empty()) << "rec.mp3 was not moved to the song's name";
+    const int frames = count_mp3_frames(recording);
+    ASSERT_GT(frames, 0) << "not a whole MP3 of 44.1 kHz frames";
+    const double recorded = frames * 1152 / 44100.0;
+    EXPECT_GT(recorded, seconds - 1.0);
+    EXPECT_LT(recorded, seconds + 0.5);
+    // 128 kbps, as lame_options defaults to "-b 128".
+    EXPECT_NEAR(recording.size(), recorded * 128000 / 8, 4000);
+
     close_player();
     EXPECT_EQ(exit_code, 0);
 }

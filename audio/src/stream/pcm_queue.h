@@ -47,7 +47,8 @@ class pcm_queue {
     }
 
     // Consumer: adds up to `count` samples, scaled by gain, into `mix`; returns how many.
-    size_t mix_into(float *mix, size_t count, float gain) {
+    // Also copies them, unscaled, to `unscaled` when that is not null (for a recording).
+    size_t mix_into(float *mix, size_t count, float gain, float *unscaled = nullptr) {
         size_t taken = 0;
         bool wake_producer = false;
         {
@@ -55,6 +56,8 @@ class pcm_queue {
             while (taken < count && size_ > 0) {
                 size_t run = std::min({count - taken, size_, storage_.size() - start_});
                 const float *from = &storage_[start_];
+                if (unscaled)
+                    std::memcpy(unscaled + taken, from, run * sizeof(float));
                 for (size_t i = 0; i < run; ++i)
                     mix[taken + i] += from[i] * gain;
                 start_ = (start_ + run) % storage_.size();

@@ -2,6 +2,8 @@
 
 #include "core/library.h"
 #include "core/worker_threads.h"
+#include "encode/encoder.h"
+#include "encode/encoders.h"
 #include "input_opener.h"
 
 #include <algorithm>
@@ -138,6 +140,37 @@ void stream::shut_down() {
         sync_posted_.notify_all();
     }
     library_mixer().remove(this);
+    // Once out of the mixer nothing feeds the encoders: their files can be finished.
+    finish_encoders();
+}
+
+bool stream::add_encoder(uint32_t handle, std::shared_ptr<encoder> added) {
+    std::lock_guard<std::mutex> guard(encoders_lock_);
+    if (shut_down_)
+        return false;
+    encoders_.push_back({handle, std::move(added)});
+    return true;
+}
+
+void stream::remove_encoder(const encoder *removed) {
+    std::lock_guard<std::mutex> guard(encoders_lock_);
+    encoders_.erase(
+        std::remove_if(encoders_.begin(), encoders_.end(),
+                       [&](const auto &entry) { return entry.recorder.get() == removed; }),
+        encoders_.end());
+}
+
+void stream::finish_encoders() {
+    std::vector<encoder_entry> finished;
+    {
+        std::lock_guard<std::mutex> guard(encoders_lock_);
+        finished.swap(encoders_);
+    }
+    // Without the lock: each stop waits for its program to finish the file.
+    for (const auto &entry : finished) {
+        forget_encoder(entry.handle);
+        entry.recorder->stop();
+    }
 }
 
 void stream::download() {
@@ -257,7 +290,19 @@ void stream::on_metadata(const std::string &metadata) {
 
 void stream::mix_into(float *mix, size_t frames, float gain) {
     size_t wanted = frames * mixer::channels;
-    size_t got = samples_.mix_into(mix, wanted, gain);
+    bool recording;
+    {
+        std::lock_guard<std::mutex> guard(encoders_lock_);
+        recording = !encoders_.empty();
+    }
+    if (recording && unscaled_block_.size() < wanted)
+        unscaled_block_.resize(wanted);
+    size_t got = samples_.mix_into(mix, wanted, gain, recording ? unscaled_block_.data() : nullptr);
+    if (recording && got > 0) {
+        std::lock_guard<std::mutex> guard(encoders_lock_);
+        for (const auto &entry : encoders_)
+            entry.recorder->feed(unscaled_block_.data(), got);
+    }
     if (got < wanted && decode_finished_ && samples_.size() == 0 && !end_posted_.exchange(true))
         post_sync(BASS_SYNC_END);
 }

@@ -1,6 +1,7 @@
 // One internet stream: a download thread fills the byte buffer from the network input, a
 // decode thread turns the buffer into samples once playback starts, the mixer takes the
-// samples, and a sync thread calls the user's sync procedures.
+// samples, and a sync thread calls the user's sync procedures. Encoders attached to the
+// stream receive what it plays, before the stream volume is applied.
 //
 // Lifetime: shared. The handle table, the mixer and each of the stream's threads hold a
 // reference; freeing only drops the table's and the mixer's and tells the threads to stop
@@ -25,6 +26,8 @@
 
 namespace audio {
 
+class encoder;
+
 class stream final : public mix_source,
                      public input_listener,
                      public std::enable_shared_from_this<stream> {
@@ -45,7 +48,8 @@ class stream final : public mix_source,
     // Returns BASS_OK or the error code for the caller. `handle` is what syncs report.
     int connect(uint32_t handle);
 
-    // Any thread, any number of times; returns at once.
+    // Any thread, any number of times. Never waits for the stream's threads; it does wait
+    // (bounded, see encoder::stop) for the stream's encoder programs to finish their files.
     void shut_down();
 
     // API queries, from any thread. Each returns false / null with *error set on failure.
@@ -55,6 +59,12 @@ class stream final : public mix_source,
     DWORD change_flags(DWORD flags, DWORD mask);
     bool add_sync(HSYNC sync, DWORD type, SYNCPROC *proc, void *user, int *error);
     void play();
+    int decoded_rate() const { return request_.output_rate; }
+
+    // Recording, from any thread. The stream feeds each encoder what it plays, and stops
+    // and forgets it when the stream is shut down; adding fails once that has begun.
+    bool add_encoder(uint32_t handle, std::shared_ptr<encoder> added);
+    void remove_encoder(const encoder *removed);
 
     // Output thread.
     void mix_into(float *mix, size_t frames, float gain) override;
@@ -73,6 +83,7 @@ class stream final : public mix_source,
     void post_sync(DWORD type);
     void publish_tag(const std::string **slot, std::string value);
     int identify_and_open(); // creating thread
+    void finish_encoders();
 
     const request request_;
     uint32_t handle_ = 0; // set by connect before any thread that reads it starts
@@ -110,6 +121,14 @@ class stream final : public mix_source,
     const std::string *icy_tags_ = nullptr;
     const std::string *meta_tag_ = nullptr;
     const std::string *ogg_tags_ = nullptr;
+
+    struct encoder_entry {
+        uint32_t handle;
+        std::shared_ptr<encoder> recorder;
+    };
+    std::mutex encoders_lock_; // guards encoders_
+    std::vector<encoder_entry> encoders_;
+    std::vector<float> unscaled_block_; // output thread: one block for the encoders
 
     struct sync_entry {
         HSYNC handle;

@@ -1,0 +1,226 @@
+// The encoder add-on: what the encoder program reads (command line, WAV header, samples), an
+// encoder that falls behind or never ends, and recordings of a playing stream made with
+// Debian's `lame` and checked by decoding them with the ffmpeg program.
+#include "encode/command_line.h"
+#include "encode/encoder.h"
+#include "encode/wav_format.h"
+#include "stream_test_support.h"
+
+#include <cstdint>
+#include <filesystem>
+
+using namespace stream_test;
+
+namespace {
+
+TEST(EncoderCommandLine, SplitsAsWindowsProgramsDo) {
+    using lines = std::vector<std::string>;
+    EXPECT_EQ(audio::split_command_line("lame.exe -b 128 - \"rec.mp3\""),
+              (lines{"lame.exe", "-b", "128", "-", "rec.mp3"}));
+    EXPECT_EQ(audio::split_command_line("  \"C:\\Program Files\\lame.exe\"\t-V2 \"my rec.mp3\"  "),
+              (lines{"C:\\Program Files\\lame.exe", "-V2", "my rec.mp3"}));
+    // Backslashes count only before a quote; inside quotes "" is one quote.
+    EXPECT_EQ(audio::split_command_line("p a\\\\b \"c\\\\\" d\\\"e \"f\"\"g\" h\"i j\""),
+              (lines{"p", "a\\\\b", "c\\", "d\"e", "f\"g", "hi j"}));
+    EXPECT_EQ(audio::split_command_line("p \"\" x"), (lines{"p", "", "x"}));
+    EXPECT_TRUE(audio::split_command_line(" \t ").empty());
+}
+
+TEST(EncoderWavFormat, HeaderOfUnknownLengthAndClippedSamples) {
+    auto header = audio::streaming_wav_header(48000, 2);
+    const uint8_t expected[] = {'R', 'I', 'F',  'F',  0xFF, 0xFF, 0xFF, 0xFF, 'W',  'A',  'V',
+                                'E', 'f', 'm',  't',  ' ',  16,   0,    0,    0,    1,    0,
+                                2,   0,   0x80, 0xBB, 0,    0,    0x00, 0xEE, 0x02, 0,    4,
+                                0,   16,  0,    'd',  'a',  't',  'a',  0xFF, 0xFF, 0xFF, 0xFF};
+    EXPECT_EQ(std::vector<uint8_t>(header.begin(), header.end()),
+              std::vector<uint8_t>(std::begin(expected), std::end(expected)));
+
+    const float samples[] = {0.0f, 0.5f, -0.5f, 1.0f, -1.0f, 1.7f, -3.0f, NAN};
+    uint8_t bytes[sizeof samples / sizeof samples[0] * 2];
+    audio::to_pcm16(samples, sizeof samples / sizeof samples[0], bytes);
+    std::vector<int16_t> values;
+    for (size_t i = 0; i < sizeof bytes; i += 2)
+        values.push_back(static_cast<int16_t>(bytes[i] | bytes[i + 1] << 8));
+    EXPECT_EQ(values, (std::vector<int16_t>{0, 16384, -16384, 32767, -32767, 32767, -32767, 0}));
+}
+
+// A program that never reads its input and never ends: the queue fills, the output's calls
+// still return, what does not fit is counted, and stop() ends the program after its wait.
+TEST(Encoder, ThatFallsBehindDropsAndCountsAndIsEndedByStop) {
+    audio::encoder_limits limits;
+    limits.queue_length = std::chrono::milliseconds(500);
+    limits.exit_wait = std::chrono::milliseconds(300);
+    int error = BASS_OK;
+    auto stalled = audio::encoder::start("sleep 60", 1, 44100, &error, limits);
+    ASSERT_NE(stalled, nullptr) << error;
+    EXPECT_TRUE(stalled->is_active());
+
+    // Ten seconds of output blocks (40 ms each), far more than the queue and the pipe hold.
+    std::vector<float> block(1764 * 2, 0.25f);
+    for (int i = 0; i < 250; ++i)
+        stalled->feed(block.data(), block.size());
+    EXPECT_GT(stalled->dropped_frames(), 44100u * 8);
+    EXPECT_LT(stalled->dropped_frames(), 44100u * 10);
+    EXPECT_EQ(stalled->dropped_frames() % 1764, 0u) << "only whole blocks are dropped";
+
+    stalled->stop();
+    EXPECT_FALSE(stalled->is_active());
+    stalled->stop(); // harmless
+}
+
+class EncoderRecording : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_FALSE(tone_file().empty()) << "ffmpeg could not make the test file";
+        folder = testing::TempDir() + "brevora_encoder_" + std::to_string(getpid());
+        std::filesystem::create_directories(folder);
+        ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
+    }
+    void TearDown() override {
+        BASS_Free();
+        BASS_SetConfig(BASS_CONFIG_GVOL_STREAM, 10000);
+        std::filesystem::remove_all(folder);
+    }
+
+    static const std::vector<uint8_t> &tone_file() {
+        static const std::vector<uint8_t> bytes =
+            encode_tone("encoder_tone.mp3", 1000, 20, "-c:a libmp3lame -b:a 128k");
+        return bytes;
+    }
+
+    // Starts the tone as a live stream and waits until it is heard.
+    HSTREAM play_tone(DWORD flags = 0) {
+        script plan;
+        plan.bytes = tone_file();
+        plan.stay_open = true;
+        network.reset(); // before the next one takes over the input
+        network = std::make_unique<scripted_network>(plan);
+        HSTREAM s = BASS_StreamCreateURL("http://radio.test/tone", 0, flags, nullptr, nullptr);
+        EXPECT_NE(s, 0u) << BASS_ErrorGetCode();
+        EXPECT_TRUE(BASS_ChannelPlay(s, FALSE));
+        output_capture output;
+        EXPECT_FALSE(output.left_channel_of_sound(4410).empty()) << "the tone never played";
+        return s;
+    }
+
+    std::string lame_command() const { return "lame -b 128 - \"" + folder + "/rec.mp3\""; }
+
+    // The recording decoded to mono floats at 44.1 kHz by the ffmpeg program.
+    std::vector<float> decoded_recording() const {
+        std::string raw = folder + "/rec.raw";
+        std::string command = "ffmpeg -nostdin -loglevel error -y -i " + folder +
+                              "/rec.mp3 -f f32le -ac 1 -ar 44100 " + raw;
+        if (std::system(command.c_str()) != 0)
+            return {};
+        std::vector<uint8_t> bytes = read_file(raw);
+        std::vector<float> samples(bytes.size() / sizeof(float));
+        std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
+        return samples;
+    }
+
+    // A complete recording of the tone, about `seconds` long.
+    void expect_recorded_tone(double seconds) const {
+        std::vector<float> samples = decoded_recording();
+        ASSERT_FALSE(samples.empty()) << "the recording does not decode";
+        double duration = samples.size() / 44100.0;
+        EXPECT_GT(duration, seconds - 0.5);
+        EXPECT_LT(duration, seconds + 0.5);
+        // Away from the ends, where the encoder's padding lies.
+        std::vector<float> middle(samples.begin() + samples.size() / 4,
+                                  samples.end() - static_cast<long>(samples.size() / 4));
+        EXPECT_NEAR(measured_frequency(middle, 44100), 1000, 10);
+        EXPECT_GT(peak(middle), 0.1); // the tone's level is 1/8 of full scale
+    }
+
+    using clock = std::chrono::steady_clock;
+    static double seconds_since(clock::time_point start) {
+        return std::chrono::duration<double>(clock::now() - start).count();
+    }
+
+    std::string folder;
+    std::unique_ptr<scripted_network> network;
+};
+
+TEST_F(EncoderRecording, RecordsWhatPlaysUntilStoppedIntoACompleteFile) {
+    HSTREAM s = play_tone();
+    EXPECT_EQ(BASS_Encode_IsActive(0), DWORD{BASS_ACTIVE_STOPPED});
+    const auto started = clock::now();
+    HENCODE encoder = BASS_Encode_Start(s, lame_command().c_str(), 0, nullptr, nullptr);
+    ASSERT_NE(encoder, 0u) << BASS_ErrorGetCode();
+    EXPECT_EQ(BASS_Encode_IsActive(encoder), DWORD{BASS_ACTIVE_PLAYING});
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    EXPECT_EQ(BASS_Encode_IsActive(encoder), DWORD{BASS_ACTIVE_PLAYING});
+
+    ASSERT_TRUE(BASS_Encode_Stop(encoder));
+    const double recorded = seconds_since(started);
+    EXPECT_EQ(BASS_Encode_IsActive(encoder), DWORD{BASS_ACTIVE_STOPPED});
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+    EXPECT_FALSE(BASS_Encode_Stop(encoder)) << "a stale handle is harmless";
+    expect_recorded_tone(recorded);
+
+    // The stream plays on, and can be recorded again.
+    HENCODE again = BASS_Encode_Start(s, lame_command().c_str(), 0, nullptr, nullptr);
+    EXPECT_NE(again, 0u);
+    EXPECT_NE(again, encoder);
+    EXPECT_TRUE(BASS_Encode_Stop(again));
+}
+
+TEST_F(EncoderRecording, RecordsTheStreamItselfWhateverTheVolume) {
+    HSTREAM s = play_tone();
+    ASSERT_TRUE(BASS_SetConfig(BASS_CONFIG_GVOL_STREAM, 0));
+    const auto started = clock::now();
+    HENCODE encoder = BASS_Encode_Start(s, lame_command().c_str(), 0, nullptr, nullptr);
+    ASSERT_NE(encoder, 0u) << BASS_ErrorGetCode();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    ASSERT_TRUE(BASS_Encode_Stop(encoder));
+    expect_recorded_tone(seconds_since(started));
+}
+
+TEST_F(EncoderRecording, FreeingTheStreamOrTheLibraryFinishesItsRecording) {
+    HSTREAM s = play_tone();
+    auto started = clock::now();
+    HENCODE encoder = BASS_Encode_Start(s, lame_command().c_str(), 0, nullptr, nullptr);
+    ASSERT_NE(encoder, 0u) << BASS_ErrorGetCode();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    ASSERT_TRUE(BASS_StreamFree(s));
+    EXPECT_EQ(BASS_Encode_IsActive(encoder), DWORD{BASS_ACTIVE_STOPPED});
+    EXPECT_FALSE(BASS_Encode_Stop(encoder));
+    expect_recorded_tone(seconds_since(started));
+
+    s = play_tone();
+    started = clock::now();
+    encoder = BASS_Encode_Start(s, lame_command().c_str(), 0, nullptr, nullptr);
+    ASSERT_NE(encoder, 0u) << BASS_ErrorGetCode();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    ASSERT_TRUE(BASS_Free());
+    EXPECT_EQ(BASS_Encode_IsActive(encoder), DWORD{BASS_ACTIVE_STOPPED});
+    expect_recorded_tone(seconds_since(started));
+}
+
+TEST_F(EncoderRecording, AProgramThatCannotStartOrEndsAtOnceIsNotActive) {
+    HSTREAM s = play_tone();
+    EXPECT_EQ(BASS_Encode_Start(s, "brevora-no-such-encoder -", 0, nullptr, nullptr), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEOPEN);
+    EXPECT_EQ(BASS_Encode_Start(s, "", 0, nullptr, nullptr), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ILLPARAM);
+    EXPECT_EQ(BASS_Encode_Start(s + 1, lame_command().c_str(), 0, nullptr, nullptr), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+
+    HENCODE ended = BASS_Encode_Start(s, "false", 0, nullptr, nullptr);
+    ASSERT_NE(ended, 0u) << BASS_ErrorGetCode();
+    EXPECT_TRUE(
+        eventually([&] { return BASS_Encode_IsActive(ended) == DWORD{BASS_ACTIVE_STOPPED}; }));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_OK) << "the handle is still known";
+    // lame cannot write into a folder that does not exist, and ends.
+    HENCODE failed = BASS_Encode_Start(s, ("lame - \"" + folder + "/none/rec.mp3\"").c_str(), 0,
+                                       nullptr, nullptr);
+    ASSERT_NE(failed, 0u) << BASS_ErrorGetCode();
+    EXPECT_TRUE(
+        eventually([&] { return BASS_Encode_IsActive(failed) == DWORD{BASS_ACTIVE_STOPPED}; }));
+    EXPECT_TRUE(BASS_Encode_Stop(ended));
+    EXPECT_TRUE(BASS_Encode_Stop(failed));
+    EXPECT_FALSE(BASS_Encode_Stop(0));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+}
+
+} // namespace
