@@ -6,6 +6,7 @@
 # Both targets share one set of components, so what is measured is what ships. Does nothing
 # when the folder already holds the libraries.
 set -euo pipefail
+source "$(dirname "$0")/debian-source.sh"
 
 target=${1:-}
 prefix=${2:-}
@@ -30,16 +31,7 @@ mkdir -p "$work"
 source_dir=$(find "$work" -maxdepth 2 -name configure -path '*ffmpeg-*' -printf '%h\n' | head -n 1)
 
 if [ -z "$source_dir" ]; then
-  # Source packages come from the machine's own Debian entries, copied as deb-src.
-  sources=/etc/apt/sources.list.d/debian-src.sources
-  if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ /etc/apt/sources.list; then
-    [ "$(id -u)" = 0 ] || { echo "build-ffmpeg: run as root once to add deb-src" >&2; exit 1; }
-    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources >"$sources"
-    apt-get update -q
-  fi
-  (cd "$work" && apt-get source -q ffmpeg >"$work/apt-source.log" 2>&1) ||
-    { cat "$work/apt-source.log" >&2; exit 1; }
-  source_dir=$(find "$work" -maxdepth 2 -name configure -path '*ffmpeg-*' -printf '%h\n' | head -n 1)
+  source_dir=$(unpack_debian_source ffmpeg "$work")
 fi
 
 build=$work/build

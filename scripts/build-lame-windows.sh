@@ -4,6 +4,7 @@
 # "lame.exe" without a directory to record, so the build copies it beside the programs.
 # Does nothing when the folder already holds it. The Windows configuration runs this itself.
 set -euo pipefail
+source "$(dirname "$0")/debian-source.sh"
 
 prefix=${1:-}
 [ -n "$prefix" ] || { echo "usage: build-lame-windows.sh INSTALL-FOLDER" >&2; exit 2; }
@@ -17,16 +18,7 @@ work=$prefix/source
 rm -rf "$work"
 mkdir -p "$work"
 
-# Source packages come from the machine's own Debian entries, copied as deb-src.
-if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ /etc/apt/sources.list; then
-  [ "$(id -u)" = 0 ] || { echo "build-lame-windows: run as root once to add deb-src" >&2; exit 1; }
-  sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
-    >/etc/apt/sources.list.d/debian-src.sources
-  apt-get update -q
-fi
-(cd "$work" && apt-get source -q lame >"$work/apt-source.log" 2>&1) ||
-  { cat "$work/apt-source.log" >&2; exit 1; }
-source_dir=$(find "$work" -maxdepth 2 -name configure -path '*lame-*' -printf '%h\n' | head -n 1)
+source_dir=$(unpack_debian_source lame "$work")
 
 # Only the encoder is needed: lame reads the WAV the library writes to its standard input.
 mkdir -p "$work/build"

@@ -3,6 +3,7 @@
 # build verifies certificates with the same library as the native one.
 # Usage: build-mbedtls-windows.sh INSTALL_DIR   (leaves include/ and lib/*.a there)
 set -euo pipefail
+source "$(dirname "$0")/debian-source.sh"
 
 install_dir=$1
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -10,28 +11,11 @@ work=$install_dir.work
 rm -rf "$work"
 mkdir -p "$work"
 
-# Source packages need deb-src entries: copy the machine's own Debian entries.
-if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ &&
-  ! grep -qs '^deb-src' /etc/apt/sources.list; then
-  if [ "$(id -u)" != 0 ]; then
-    echo "build-mbedtls-windows: no deb-src entries and not root" >&2
-    exit 1
-  fi
-  sed 's/^Types:.*/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
-    >/etc/apt/sources.list.d/brevora-deb-src.sources
-  apt-get update -q
-fi
-
+source_dir=$(unpack_debian_source mbedtls "$work")
 cd "$work"
-apt-get source -q --download-only mbedtls >/dev/null 2>&1 || {
-  apt-get update -q >/dev/null
-  apt-get source -q --download-only mbedtls >/dev/null
-}
-dpkg-source -x --skip-debianization ./mbedtls_*.dsc source >/dev/null 2>&1 ||
-  dpkg-source -x ./mbedtls_*.dsc source >/dev/null
 
 jobs=$(($(nproc) < 2 ? $(nproc) : 2))
-cmake -S source -B build -G Ninja \
+cmake -S "$source_dir" -B build -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$install_dir" \
   -DENABLE_TESTING=OFF -DENABLE_PROGRAMS=OFF -DMBEDTLS_FATAL_WARNINGS=OFF \
