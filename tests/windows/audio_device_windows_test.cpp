@@ -3,6 +3,7 @@
 // the silent one. The null device takes samples faster than real time, so only what is
 // played, not when, is checked.
 #include "brevora_audio.h"
+#include "icecast_fixture_port.h"
 #include "core/library.h"
 #include "output/mixer.h"
 
@@ -10,28 +11,12 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace {
-
-// The fixture writes the port to a file; Wine shows the Unix root as drive Z:.
-int icecast_port() {
-    const char *file = std::getenv("BREVORA_ICECAST_PORT_FILE");
-    if (!file)
-        return 0;
-    std::string path = std::string("Z:") + file;
-    for (char &c : path)
-        if (c == '/')
-            c = '\\';
-    std::ifstream in(path);
-    int port = 0;
-    in >> port;
-    return port;
-}
 
 TEST(AudioDeviceWindows, PlaysThroughWaveOutAndClosesTheDeviceOnRelease) {
     int port = icecast_port();

@@ -4,6 +4,7 @@
 // frees streams while a library thread's callback waits in a synchronous SendMessage to
 // the freeing thread, as the player's callbacks do.
 #include "brevora_audio.h"
+#include "icecast_fixture_port.h"
 #include "output/mixer.h"
 
 #include <gtest/gtest.h>
@@ -15,28 +16,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace {
-
-// The fixture writes the port to a file; Wine shows the Unix root as drive Z:.
-int icecast_port() {
-    const char *file = std::getenv("BREVORA_ICECAST_PORT_FILE");
-    if (!file)
-        return 0;
-    std::string path = std::string("Z:") + file;
-    for (char &c : path)
-        if (c == '/')
-            c = '\\';
-    std::ifstream in(path);
-    int port = 0;
-    in >> port;
-    return port;
-}
 
 std::vector<std::string> lines_of(const char *block) {
     std::vector<std::string> lines;

@@ -8,6 +8,7 @@
 #include <winsock2.h>
 
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -50,31 +51,13 @@ class PlayerRecordingEndToEnd : public PlayerEndToEnd {
   protected:
     void SetUp() override {
         PlayerEndToEnd::SetUp();
-        GetCurrentDirectoryW(MAX_PATH, previous_folder);
-        GetTempPathW(MAX_PATH, folder);
-        wcscat(folder, L"brevora-end-to-end-recording");
-        CreateDirectoryW(folder, nullptr);
-        SetCurrentDirectoryW(folder);
-        empty_folder();
+        scratch = std::make_unique<scratch_current_folder>(L"brevora-end-to-end-recording");
     }
     void TearDown() override {
         PlayerEndToEnd::TearDown();
-        empty_folder();
-        SetCurrentDirectoryW(previous_folder);
-        RemoveDirectoryW(folder);
+        scratch.reset();
     }
-    void empty_folder() {
-        WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW(L"*", &found);
-        if (search == INVALID_HANDLE_VALUE)
-            return;
-        do
-            DeleteFileW(found.cFileName);
-        while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    wchar_t folder[MAX_PATH];
-    wchar_t previous_folder[MAX_PATH];
+    std::unique_ptr<scratch_current_folder> scratch;
 };
 
 std::vector<unsigned char> file_bytes(const char *name) {

@@ -5,6 +5,7 @@
 #include "station_file.h"
 
 #include <cstdio>
+#include <cwchar>
 
 void PlayerHarness::SetUp() {
     locate_station_file();
@@ -118,4 +119,30 @@ std::wstring PlayerHarness::answer_message_box(HWND box) {
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     eventually([&] { return !IsWindow(box); });
     return text;
+}
+
+scratch_current_folder::scratch_current_folder(const wchar_t *name) {
+    GetCurrentDirectoryW(MAX_PATH, previous_);
+    GetTempPathW(MAX_PATH, folder_);
+    wcsncat(folder_, name, MAX_PATH - wcslen(folder_) - 1);
+    CreateDirectoryW(folder_, nullptr);
+    SetCurrentDirectoryW(folder_);
+    empty();
+}
+
+scratch_current_folder::~scratch_current_folder() {
+    empty();
+    SetCurrentDirectoryW(previous_);
+    RemoveDirectoryW(folder_);
+}
+
+void scratch_current_folder::empty() {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(L"*", &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do
+        DeleteFileW(found.cFileName);
+    while (FindNextFileW(search, &found));
+    FindClose(search);
 }

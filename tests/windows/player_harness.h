@@ -38,6 +38,21 @@ class PlayerHarness : public ::testing::Test {
     HANDLE ended_event = nullptr;
 };
 
+// While it lives, a folder of the test's own under the temporary folder is the current one
+// (recordings land in the current folder); it is emptied before and removed after.
+class scratch_current_folder {
+  public:
+    explicit scratch_current_folder(const wchar_t *name);
+    ~scratch_current_folder();
+    scratch_current_folder(const scratch_current_folder &) = delete;
+    scratch_current_folder &operator=(const scratch_current_folder &) = delete;
+
+  private:
+    void empty();
+    wchar_t folder_[MAX_PATH] = L"";
+    wchar_t previous_[MAX_PATH] = L"";
+};
+
 // A visible message box of this process with the caption (any caption when null), or null.
 HWND find_message_box(const wchar_t *caption);
 

@@ -6,6 +6,7 @@
 #include "station_menu.h"
 
 #include <algorithm>
+#include <memory>
 #include <cstring>
 #include <string>
 
@@ -307,27 +308,11 @@ class Recording : public Playback {
   protected:
     void SetUp() override {
         Playback::SetUp();
-        GetCurrentDirectoryW(MAX_PATH, previous_folder);
-        GetTempPathW(MAX_PATH, folder);
-        wcscat(folder, L"brevora-recording-test");
-        CreateDirectoryW(folder, nullptr);
-        SetCurrentDirectoryW(folder);
-        empty_folder();
+        scratch = std::make_unique<scratch_current_folder>(L"brevora-recording-test");
     }
     void TearDown() override {
         Playback::TearDown();
-        empty_folder();
-        SetCurrentDirectoryW(previous_folder);
-    }
-    void empty_folder() {
-        WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW(L"*.mp3", &found);
-        if (search == INVALID_HANDLE_VALUE)
-            return;
-        do
-            DeleteFileW(found.cFileName);
-        while (FindNextFileW(search, &found));
-        FindClose(search);
+        scratch.reset();
     }
     void make_file(const wchar_t *name) {
         HANDLE file = CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -358,8 +343,7 @@ class Recording : public Playback {
     bool record_checked() {
         return SendDlgItemMessageW(main_window, IDC_RECORD, BM_GETCHECK, 0, 0) == BST_CHECKED;
     }
-    wchar_t folder[MAX_PATH];
-    wchar_t previous_folder[MAX_PATH];
+    std::unique_ptr<scratch_current_folder> scratch;
 };
 
 TEST_F(Recording, WithoutAStreamTheButtonSpringsBack) {
