@@ -79,6 +79,9 @@ if [ "$on_air" = no ]; then
   stop_station
   exit 1
 fi
+# A burst's worth of the stream (64 KiB at 16 KB/s) queued before anyone listens, so the
+# player starts at once, as it does with a station that has been on the air for a while.
+sleep 4.5
 curl -s -m 5 -o /dev/null -u admin:demo-admin \
   "http://127.0.0.1:$port/admin/metadata?mount=/demo.mp3&mode=updinfo&song=Brevora%20demo%20-%20A%20and%20E&charset=UTF-8" || true
 echo "http://127.0.0.1:$port/demo.mp3"
