@@ -4,17 +4,15 @@
 // played, not when, is checked.
 #include "brevora_audio.h"
 #include "icecast_fixture_port.h"
+#include "played_tone.h"
 #include "core/library.h"
-#include "output/mixer.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
 namespace {
 
@@ -24,14 +22,7 @@ TEST(AudioDeviceWindows, PlaysThroughWaveOutAndClosesTheDeviceOnRelease) {
     ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
     EXPECT_EQ(audio::output_name(), "waveOut");
 
-    std::mutex played_lock;
-    std::vector<float> played;
-    audio::library_mixer().set_capture([&](const float *samples, size_t frames) {
-        std::lock_guard<std::mutex> guard(played_lock);
-        for (size_t i = 0; i < frames; ++i)
-            if (!played.empty() || samples[i * 2] != 0)
-                played.push_back(samples[i * 2]);
-    });
+    played_tone tone;
     std::string url = "http://127.0.0.1:" + std::to_string(port) + "/tone.mp3";
     HSTREAM s = BASS_StreamCreateURL(url.c_str(), 0, BASS_STREAM_BLOCK, nullptr, nullptr);
     ASSERT_NE(s, 0u) << BASS_ErrorGetCode();
@@ -45,19 +36,8 @@ TEST(AudioDeviceWindows, PlaysThroughWaveOutAndClosesTheDeviceOnRelease) {
 
     // Half a second of the tone, after a tenth for the decoder's start.
     const size_t skip = 4410, frames = 22050;
-    size_t count = 0;
-    while (count < skip + frames && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        std::lock_guard<std::mutex> guard(played_lock);
-        count = played.size();
-    }
-    audio::library_mixer().set_capture(nullptr);
-    ASSERT_GE(played.size(), skip + frames);
-    int crossings = 0;
-    for (size_t i = skip; i < skip + frames; ++i)
-        if (played[i - 1] < 0 && played[i] >= 0)
-            ++crossings;
-    EXPECT_NEAR(crossings, 500, 5);
+    ASSERT_GE(tone.wait_for(skip + frames, deadline), skip + frames);
+    EXPECT_NEAR(tone.rising_crossings(skip, skip + frames), 500, 5);
 
     EXPECT_TRUE(BASS_Free());
     EXPECT_EQ(audio::output_name(), "");

@@ -5,7 +5,7 @@
 // the freeing thread, as the player's callbacks do.
 #include "brevora_audio.h"
 #include "icecast_fixture_port.h"
-#include "output/mixer.h"
+#include "played_tone.h"
 
 #include <gtest/gtest.h>
 #include <winsock2.h>
@@ -65,14 +65,7 @@ TEST(AudioIcecastWindows, PlaysAnMp3MountAndReportsItsTags) {
     int port = icecast_port();
     ASSERT_NE(port, 0) << "no Icecast port from the fixture";
     ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
-    std::mutex played_lock;
-    std::vector<float> played;
-    audio::library_mixer().set_capture([&](const float *samples, size_t frames) {
-        std::lock_guard<std::mutex> guard(played_lock);
-        for (size_t i = 0; i < frames; ++i)
-            if (!played.empty() || samples[i * 2] != 0)
-                played.push_back(samples[i * 2]);
-    });
+    played_tone tone;
 
     std::string url = "http://127.0.0.1:" + std::to_string(port) + "/tone.mp3";
     HSTREAM s = BASS_StreamCreateURL(url.c_str(), 0,
@@ -100,22 +93,8 @@ TEST(AudioIcecastWindows, PlaysAnMp3MountAndReportsItsTags) {
     ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
     // A second of sound; count its rising zero crossings.
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    size_t count = 0;
-    while (std::chrono::steady_clock::now() < deadline) {
-        {
-            std::lock_guard<std::mutex> guard(played_lock);
-            count = played.size();
-        }
-        if (count >= 44100 + 4410)
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    audio::library_mixer().set_capture(nullptr);
-    ASSERT_GE(played.size(), 44100u + 4410u);
-    int crossings = 0;
-    for (size_t i = 4410; i < 4410 + 44100; ++i)
-        if (played[i - 1] < 0 && played[i] >= 0)
-            ++crossings;
+    ASSERT_GE(tone.wait_for(44100 + 4410, deadline), 44100u + 4410u);
+    int crossings = tone.rising_crossings(4410, 4410 + 44100);
     std::printf("played tone: %d Hz\n", crossings);
     EXPECT_NEAR(crossings, 1000, 10);
     EXPECT_TRUE(BASS_Free());
