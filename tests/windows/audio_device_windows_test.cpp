@@ -5,7 +5,7 @@
 #include "brevora_audio.h"
 #include "icecast_fixture_port.h"
 #include "played_tone.h"
-#include "core/library.h"
+#include "api/library.h"
 
 #include <gtest/gtest.h>
 

@@ -89,8 +89,6 @@ const char *get_config_text(uint32_t option) {
     return succeed(proxy_set ? proxy_text.c_str() : nullptr);
 }
 
-uint32_t stream_volume() { return volume.load(); }
-
 network_settings current_network_settings() {
     network_settings settings{net_timeout_ms.load(), net_buffer_ms.load(),
                               net_prebuffer_percent.load(), net_playlist_mode.load(), {}};

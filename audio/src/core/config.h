@@ -23,7 +23,6 @@ bool set_config_text(uint32_t option, const char *text);
 // The text last given for an option, valid until the option is set again.
 const char *get_config_text(uint32_t option);
 
-uint32_t stream_volume(); // 0 to 10000
 network_settings current_network_settings();
 
 } // namespace audio

@@ -1,5 +1,6 @@
-// Maps the 32-bit handles the API hands out to shared objects. A handle is a slot index
-// and that slot's generation, never a pointer, so a freed or made-up handle finds nothing.
+// Maps the 32-bit handles the API hands out to shared objects. A handle is the table's kind,
+// a slot's generation and the slot's index, never a pointer, so a freed or made-up handle,
+// or one from a table of another kind, finds nothing.
 //
 // Threads: every member may be called from any thread; `lock_` guards `slots_` and `free_`.
 #pragma once
@@ -13,6 +14,10 @@ namespace audio {
 
 template <typename T> class handle_table {
   public:
+    // `kind` (1 to 15) sets the handles' top bits: tables of different kinds never share a
+    // handle.
+    explicit handle_table(uint32_t kind) : kind_bits_((kind & kind_mask) << kind_shift) {}
+
     // Returns the new handle, or 0 when every slot is taken.
     uint32_t add(std::shared_ptr<T> object) {
         std::lock_guard<std::mutex> guard(lock_);
@@ -28,7 +33,7 @@ template <typename T> class handle_table {
         }
         slot &entry = slots_[index];
         entry.object = std::move(object);
-        return entry.generation << index_bits | index;
+        return handle_of(index);
     }
 
     std::shared_ptr<T> find(uint32_t handle) const {
@@ -41,37 +46,31 @@ template <typename T> class handle_table {
     std::shared_ptr<T> remove(uint32_t handle) {
         std::lock_guard<std::mutex> guard(lock_);
         slot *entry = const_cast<slot *>(slot_of(handle));
-        if (!entry)
-            return nullptr;
-        std::shared_ptr<T> object = std::move(entry->object);
-        entry->object.reset();
-        // A new generation makes every copy of the old handle stale; 0 is never used.
-        entry->generation = (entry->generation + 1) & generation_mask;
-        if (entry->generation == 0)
-            entry->generation = 1;
-        free_.push_back(handle & index_mask);
-        return object;
+        return entry ? release(handle & index_mask) : nullptr;
+    }
+
+    // Forgets every handle whose object `matches`, and returns those objects. `matches` runs
+    // under the table's lock: it must not call back into the table.
+    template <typename Predicate> std::vector<std::shared_ptr<T>> remove_where(Predicate matches) {
+        std::vector<std::shared_ptr<T>> objects;
+        std::lock_guard<std::mutex> guard(lock_);
+        for (uint32_t index = 0; index < slots_.size(); ++index)
+            if (slots_[index].object && matches(*slots_[index].object))
+                objects.push_back(release(index));
+        return objects;
     }
 
     std::vector<std::shared_ptr<T>> remove_all() {
-        std::vector<std::shared_ptr<T>> objects;
-        std::vector<uint32_t> handles;
-        {
-            std::lock_guard<std::mutex> guard(lock_);
-            for (uint32_t index = 0; index < slots_.size(); ++index)
-                if (slots_[index].object)
-                    handles.push_back(slots_[index].generation << index_bits | index);
-        }
-        for (uint32_t handle : handles)
-            if (std::shared_ptr<T> object = remove(handle))
-                objects.push_back(std::move(object));
-        return objects;
+        return remove_where([](const T &) { return true; });
     }
 
   private:
     static constexpr uint32_t index_bits = 12;
+    static constexpr uint32_t generation_bits = 16;
+    static constexpr uint32_t kind_shift = index_bits + generation_bits;
     static constexpr uint32_t index_mask = (1u << index_bits) - 1;
-    static constexpr uint32_t generation_mask = (1u << (32 - index_bits)) - 1;
+    static constexpr uint32_t generation_mask = (1u << generation_bits) - 1;
+    static constexpr uint32_t kind_mask = (1u << (32 - kind_shift)) - 1;
     static constexpr uint32_t max_slots = 1u << index_bits;
 
     struct slot {
@@ -79,16 +78,36 @@ template <typename T> class handle_table {
         std::shared_ptr<T> object;
     };
 
+    uint32_t handle_of(uint32_t index) const {
+        return kind_bits_ | slots_[index].generation << index_bits | index;
+    }
+
     const slot *slot_of(uint32_t handle) const {
+        if ((handle & ~(index_mask | generation_mask << index_bits)) != kind_bits_)
+            return nullptr;
         uint32_t index = handle & index_mask;
         if (index >= slots_.size())
             return nullptr;
         const slot &entry = slots_[index];
-        if (!entry.object || entry.generation != handle >> index_bits)
+        if (!entry.object || entry.generation != (handle >> index_bits & generation_mask))
             return nullptr;
         return &entry;
     }
 
+    // Under lock_: empties the slot and returns its object.
+    std::shared_ptr<T> release(uint32_t index) {
+        slot &entry = slots_[index];
+        std::shared_ptr<T> object = std::move(entry.object);
+        entry.object.reset();
+        // A new generation makes every copy of the old handle stale; 0 is never used.
+        entry.generation = (entry.generation + 1) & generation_mask;
+        if (entry.generation == 0)
+            entry.generation = 1;
+        free_.push_back(index);
+        return object;
+    }
+
+    const uint32_t kind_bits_;
     mutable std::mutex lock_;
     std::vector<slot> slots_;
     std::vector<uint32_t> free_;

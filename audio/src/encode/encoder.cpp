@@ -1,6 +1,5 @@
 #include "encoder.h"
 
-#include "output/mixer.h"
 #include "wav_format.h"
 
 #include <algorithm>
@@ -9,7 +8,7 @@ namespace audio {
 
 namespace {
 
-constexpr size_t frame_bytes = mixer::channels * pcm16_sample_bytes;
+constexpr size_t frame_bytes = encoder::channels * pcm16_sample_bytes;
 // The most the writer takes from the queue for one write.
 constexpr size_t write_piece = 65536;
 
@@ -43,7 +42,7 @@ void encoder::feed(const float *samples, size_t count) {
     {
         std::lock_guard<std::mutex> guard(queue_lock_);
         if (queue_.size() - queue_size_ < bytes) {
-            dropped_frames_ += count / mixer::channels;
+            dropped_frames_ += count / channels;
             return;
         }
         // In at most two runs: up to the end of the ring, then from its start.
@@ -90,7 +89,7 @@ void encoder::stop() {
 
 void encoder::write_to_program() {
     const auto header =
-        streaming_wav_header(static_cast<uint32_t>(rate_), static_cast<uint16_t>(mixer::channels));
+        streaming_wav_header(static_cast<uint32_t>(rate_), static_cast<uint16_t>(channels));
     bool reading = process_->write(header.data(), header.size());
     std::vector<uint8_t> piece(write_piece);
     while (reading) {

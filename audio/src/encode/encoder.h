@@ -33,6 +33,9 @@ struct encoder_limits {
 
 class encoder {
   public:
+    // The samples fed are interleaved stereo, as the mixer plays them.
+    static constexpr int channels = 2;
+
     // Starts `command_line` for `channel`, whose samples are stereo at `rate`. Null with
     // *error set (a BASS_ERROR_*) when the program cannot be started.
     static std::shared_ptr<encoder> start(const std::string &command_line, uint32_t channel,

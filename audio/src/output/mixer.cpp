@@ -1,7 +1,5 @@
 #include "mixer.h"
 
-#include "core/config.h"
-
 #include <algorithm>
 
 namespace audio {
@@ -28,7 +26,7 @@ void mixer::remove_all() {
 void mixer::render(float *out, size_t frames) {
     std::fill(out, out + frames * channels, 0.0f);
     // Read once per block: a volume change is heard from the next block on.
-    float gain = static_cast<float>(stream_volume()) / 10000.0f;
+    float gain = static_cast<float>(volume_.load()) / full_volume;
     std::lock_guard<std::mutex> guard(lock_);
     for (const auto &source : sources_)
         source->mix_into(out, frames, gain);

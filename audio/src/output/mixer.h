@@ -1,11 +1,13 @@
-// Mixes every playing stream into the one output, at the stream volume option.
+// Mixes every playing stream into the one output, at the stream volume its owner sets.
 //
-// Threads: add/remove from any thread; render() only from the output's thread. `lock_`
-// guards `sources_` and `capture_`; render() holds it while it mixes, so a removed source
-// is never read after remove() returns.
+// Threads: add/remove/set_volume from any thread; render() only from the output's thread.
+// `lock_` guards `sources_` and `capture_`; render() holds it while it mixes, so a removed
+// source is never read after remove() returns.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -24,6 +26,10 @@ class mix_source {
 class mixer {
   public:
     static constexpr int channels = 2;
+    static constexpr uint32_t full_volume = 10000;
+
+    // 0 to full_volume; heard from the next rendered block on.
+    void set_volume(uint32_t volume) { volume_ = volume; }
 
     void add(std::shared_ptr<mix_source> source);
     void remove(const mix_source *source);
@@ -36,6 +42,7 @@ class mixer {
     void set_capture(std::function<void(const float *samples, size_t frames)> capture);
 
   private:
+    std::atomic<uint32_t> volume_{full_volume};
     std::mutex lock_;
     std::vector<std::shared_ptr<mix_source>> sources_;
     std::function<void(const float *, size_t)> capture_;

@@ -1,9 +1,7 @@
 #include "stream.h"
 
-#include "core/library.h"
 #include "core/worker_threads.h"
 #include "encode/encoder.h"
-#include "encode/encoders.h"
 #include "input_opener.h"
 
 #include <algorithm>
@@ -11,6 +9,9 @@
 namespace audio {
 
 namespace {
+
+// The encoders record what the mixer plays.
+static_assert(encoder::channels == mixer::channels);
 
 // Until the format and bitrate are known the buffer may hold this much.
 constexpr size_t provisional_buffer = probe_window;
@@ -144,33 +145,30 @@ void stream::shut_down() {
     finish_encoders();
 }
 
-bool stream::add_encoder(uint32_t handle, std::shared_ptr<encoder> added) {
+bool stream::add_encoder(std::shared_ptr<encoder> added) {
     std::lock_guard<std::mutex> guard(encoders_lock_);
     if (shut_down_)
         return false;
-    encoders_.push_back({handle, std::move(added)});
+    encoders_.push_back(std::move(added));
     return true;
 }
 
 void stream::remove_encoder(const encoder *removed) {
     std::lock_guard<std::mutex> guard(encoders_lock_);
-    encoders_.erase(
-        std::remove_if(encoders_.begin(), encoders_.end(),
-                       [&](const auto &entry) { return entry.recorder.get() == removed; }),
-        encoders_.end());
+    encoders_.erase(std::remove_if(encoders_.begin(), encoders_.end(),
+                                   [&](const auto &entry) { return entry.get() == removed; }),
+                    encoders_.end());
 }
 
 void stream::finish_encoders() {
-    std::vector<encoder_entry> finished;
+    std::vector<std::shared_ptr<encoder>> finished;
     {
         std::lock_guard<std::mutex> guard(encoders_lock_);
         finished.swap(encoders_);
     }
     // Without the lock: each stop waits for its program to finish the file.
-    for (const auto &entry : finished) {
-        forget_encoder(entry.handle);
-        entry.recorder->stop();
-    }
+    for (const auto &each : finished)
+        each->stop();
 }
 
 void stream::download() {
@@ -255,8 +253,8 @@ void stream::dispatch_syncs() {
                 entry.proc(entry.handle, handle_, 0, entry.user);
         if (type == BASS_SYNC_END) {
             library_mixer().remove(this);
-            if (flags_ & BASS_STREAM_AUTOFREE)
-                free_stream(handle_);
+            if ((flags_ & BASS_STREAM_AUTOFREE) && free_after_end_)
+                free_after_end_(handle_);
         }
         guard.lock();
     }
@@ -301,7 +299,7 @@ void stream::mix_into(float *mix, size_t frames, float gain) {
     if (recording && got > 0) {
         std::lock_guard<std::mutex> guard(encoders_lock_);
         for (const auto &entry : encoders_)
-            entry.recorder->feed(unscaled_block_.data(), got);
+            entry->feed(unscaled_block_.data(), got);
     }
     if (got < wanted && decode_finished_ && samples_.size() == 0 && !end_posted_.exchange(true))
         post_sync(BASS_SYNC_END);

@@ -3,9 +3,11 @@
 // samples, and a sync thread calls the user's sync procedures. Encoders attached to the
 // stream receive what it plays, before the stream volume is applied.
 //
-// Lifetime: shared. The handle table, the mixer and each of the stream's threads hold a
-// reference; freeing only drops the table's and the mixer's and tells the threads to stop
-// (shut_down never waits for them), so the last one to finish destroys the stream.
+// Lifetime: shared. The owner's handle table, the mixer and each of the stream's threads
+// hold a reference; freeing only drops the table's and the mixer's and tells the threads to
+// stop (shut_down never waits for them), so the last one to finish destroys the stream. The
+// stream never frees itself: when it ends with AUTOFREE set it calls the hook its owner
+// installed.
 #pragma once
 
 #include "brevora_audio.h"
@@ -19,6 +21,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -44,6 +47,12 @@ class stream final : public mix_source,
     explicit stream(request what);
     ~stream() override;
 
+    // The owner's hook, set before connect: called on the sync thread, after the END syncs,
+    // when the stream has ended with AUTOFREE set. It may shut the stream down.
+    void set_free_after_end(std::function<void(uint32_t handle)> hook) {
+        free_after_end_ = std::move(hook);
+    }
+
     // Creating thread: connects, identifies the format and decodes the first frames.
     // Returns BASS_OK or the error code for the caller. `handle` is what syncs report.
     int connect(uint32_t handle);
@@ -62,8 +71,8 @@ class stream final : public mix_source,
     int decoded_rate() const { return request_.output_rate; }
 
     // Recording, from any thread. The stream feeds each encoder what it plays, and stops
-    // and forgets it when the stream is shut down; adding fails once that has begun.
-    bool add_encoder(uint32_t handle, std::shared_ptr<encoder> added);
+    // it when the stream is shut down; adding fails once that has begun.
+    bool add_encoder(std::shared_ptr<encoder> added);
     void remove_encoder(const encoder *removed);
 
     // Output thread.
@@ -86,6 +95,7 @@ class stream final : public mix_source,
     void finish_encoders();
 
     const request request_;
+    std::function<void(uint32_t)> free_after_end_; // set before connect, then read-only
     uint32_t handle_ = 0; // set by connect before any thread that reads it starts
     std::atomic<DWORD> flags_;
     std::atomic<bool> shut_down_{false};
@@ -122,12 +132,8 @@ class stream final : public mix_source,
     const std::string *meta_tag_ = nullptr;
     const std::string *ogg_tags_ = nullptr;
 
-    struct encoder_entry {
-        uint32_t handle;
-        std::shared_ptr<encoder> recorder;
-    };
     std::mutex encoders_lock_; // guards encoders_
-    std::vector<encoder_entry> encoders_;
+    std::vector<std::shared_ptr<encoder>> encoders_;
     std::vector<float> unscaled_block_; // output thread: one block for the encoders
 
     struct sync_entry {

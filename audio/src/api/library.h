@@ -1,5 +1,6 @@
-// Library-wide state: whether BASS_Init has run, the output it opened, and the table of
-// streams. Every function may be called from any thread.
+// The library's owner: whether BASS_Init has run, the output it opened, and the tables of
+// streams and encoders the API hands out handles for. Every function may be called from any
+// thread.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 
 namespace audio {
 
+class encoder;
 class stream;
 
 bool library_initialised();
@@ -23,7 +25,14 @@ std::string output_name();
 // 0 when the library is not started (or the table is full): the stream is not kept.
 uint32_t register_stream(std::shared_ptr<stream> created);
 std::shared_ptr<stream> find_stream(uint32_t handle);
-// Forgets the handle and stops its stream. False when the handle named nothing.
+// Forgets the handle and the handles of the stream's encoders, and stops the stream (which
+// finishes its recordings). False when the handle named no stream.
 bool free_stream(uint32_t handle);
+
+// 0 when every encoder handle is taken.
+uint32_t register_encoder(std::shared_ptr<encoder> started);
+std::shared_ptr<encoder> find_encoder(uint32_t handle);
+// Forgets the handle and returns its encoder (null when the handle named no encoder).
+std::shared_ptr<encoder> forget_encoder(uint32_t handle);
 
 } // namespace audio

@@ -4,9 +4,7 @@
 #include "brevora_audio.h"
 #include "core/config.h"
 #include "core/error.h"
-#include "core/library.h"
-#include "encode/encoder.h"
-#include "encode/encoders.h"
+#include "library.h"
 #include "stream/stream.h"
 
 #include <atomic>
@@ -16,14 +14,18 @@ using namespace audio;
 
 namespace {
 
-std::atomic<HSYNC> last_sync_handle{0};
+// Sync handles are only handed back, never looked up; their top bits keep them apart from
+// stream and encoder handles all the same.
+constexpr HSYNC sync_handle_kind = 0x30000000;
+constexpr HSYNC sync_number_mask = 0x0fffffff;
+std::atomic<HSYNC> last_sync_number{0};
 
 HSYNC new_sync_handle() {
-    HSYNC handle;
+    HSYNC number;
     do
-        handle = ++last_sync_handle;
-    while (handle == 0);
-    return handle;
+        number = ++last_sync_number & sync_number_mask;
+    while (number == 0);
+    return sync_handle_kind | number;
 }
 
 } // namespace
@@ -120,59 +122,5 @@ BOOL BASS_ChannelPlay(DWORD handle, BOOL) {
         return fail(BASS_ERROR_HANDLE, FALSE);
     // A live stream cannot go back: restarting plays on from where it is.
     found->play();
-    return succeed(TRUE);
-}
-
-// Encoder add-on: the channel's audio is piped to an external program as it plays. No
-// encoder procedure is supported: the program writes its own output.
-HENCODE BASS_Encode_Start(DWORD handle, const char *command, DWORD, ENCODEPROC *proc, void *) {
-    std::shared_ptr<stream> found = find_stream(handle);
-    if (!found)
-        return fail(BASS_ERROR_HANDLE, HENCODE{0});
-    if (!command || !*command)
-        return fail(BASS_ERROR_ILLPARAM, HENCODE{0});
-    if (proc)
-        return fail(BASS_ERROR_NOTAVAIL, HENCODE{0});
-    try {
-        int error = BASS_OK;
-        std::shared_ptr<encoder> started =
-            encoder::start(command, handle, found->decoded_rate(), &error);
-        if (!started)
-            return fail(error, HENCODE{0});
-        HENCODE encoder_handle = register_encoder(started);
-        if (!encoder_handle) {
-            started->stop();
-            return fail(BASS_ERROR_MEM, HENCODE{0});
-        }
-        if (!found->add_encoder(encoder_handle, started)) {
-            // The stream was freed meanwhile.
-            forget_encoder(encoder_handle);
-            started->stop();
-            return fail(BASS_ERROR_HANDLE, HENCODE{0});
-        }
-        return succeed(encoder_handle);
-    } catch (const std::bad_alloc &) {
-        return fail(BASS_ERROR_MEM, HENCODE{0});
-    } catch (...) {
-        // Thread creation failed, for one.
-        return fail(BASS_ERROR_UNKNOWN, HENCODE{0});
-    }
-}
-
-DWORD BASS_Encode_IsActive(DWORD handle) {
-    std::shared_ptr<encoder> found = find_encoder(handle);
-    if (!found)
-        return fail(BASS_ERROR_HANDLE, DWORD{BASS_ACTIVE_STOPPED});
-    const DWORD state = found->is_active() ? BASS_ACTIVE_PLAYING : BASS_ACTIVE_STOPPED;
-    return succeed(state);
-}
-
-BOOL BASS_Encode_Stop(DWORD handle) {
-    std::shared_ptr<encoder> stopped = forget_encoder(handle);
-    if (!stopped)
-        return fail(BASS_ERROR_HANDLE, FALSE);
-    if (std::shared_ptr<stream> recorded = find_stream(stopped->channel()))
-        recorded->remove_encoder(stopped.get());
-    stopped->stop();
     return succeed(TRUE);
 }

@@ -1,10 +1,11 @@
 #include "library.h"
 
 #include "brevora_audio.h"
-#include "handle_table.h"
+#include "core/handle_table.h"
+#include "core/worker_threads.h"
+#include "encode/encoder.h"
 #include "output/output_device.h"
 #include "stream/stream.h"
-#include "worker_threads.h"
 
 #include <mutex>
 
@@ -12,14 +13,29 @@ namespace audio {
 
 namespace {
 
+// Each kind of handle has its own number space, so a handle given to a call for another
+// kind finds nothing.
+constexpr uint32_t stream_handle_kind = 1;
+constexpr uint32_t encoder_handle_kind = 2;
+
 std::mutex library_lock; // guards initialised, output, rate
 bool initialised = false;
 std::unique_ptr<output_device> output;
 int rate = 44100;
 
 handle_table<stream> &streams() {
-    static handle_table<stream> table;
+    static handle_table<stream> table(stream_handle_kind);
     return table;
+}
+
+handle_table<encoder> &encoders() {
+    static handle_table<encoder> table(encoder_handle_kind);
+    return table;
+}
+
+void forget_encoders_of(uint32_t stream_handle) {
+    encoders().remove_where(
+        [stream_handle](const encoder &each) { return each.channel() == stream_handle; });
 }
 
 } // namespace
@@ -55,6 +71,7 @@ bool stop_library() {
     }
     for (const auto &each : stopped)
         each->shut_down();
+    encoders().remove_all();
     library_mixer().remove_all();
     stopped.clear();
     wait_for_workers();
@@ -77,6 +94,8 @@ uint32_t register_stream(std::shared_ptr<stream> created) {
     std::lock_guard<std::mutex> guard(library_lock);
     if (!initialised)
         return 0;
+    // An ended stream with AUTOFREE set asks to be freed from its sync thread.
+    created->set_free_after_end([](uint32_t handle) { free_stream(handle); });
     return streams().add(std::move(created));
 }
 
@@ -88,8 +107,22 @@ bool free_stream(uint32_t handle) {
     std::shared_ptr<stream> freed = streams().remove(handle);
     if (!freed)
         return false;
+    // The stream's encoder handles die with it, before its recordings are finished.
+    forget_encoders_of(handle);
     freed->shut_down();
     return true;
+}
+
+uint32_t register_encoder(std::shared_ptr<encoder> started) {
+    return encoders().add(std::move(started));
+}
+
+std::shared_ptr<encoder> find_encoder(uint32_t handle) {
+    return encoders().find(handle);
+}
+
+std::shared_ptr<encoder> forget_encoder(uint32_t handle) {
+    return encoders().remove(handle);
 }
 
 } // namespace audio

@@ -2,10 +2,12 @@
 #include "brevora_audio.h"
 #include "core/config.h"
 #include "core/error.h"
-#include "core/library.h"
+#include "library.h"
+#include "output/mixer.h"
 
 #include <cctype>
 #include <cstring>
+#include <mutex>
 
 using namespace audio;
 
@@ -63,7 +65,14 @@ BOOL BASS_Free(void) {
 }
 
 BOOL BASS_SetConfig(DWORD option, DWORD value) {
-    return set_config_value(option, value) ? TRUE : FALSE;
+    // Under one lock, so that the mixer ends up with the volume the option keeps.
+    static std::mutex volume_lock;
+    std::lock_guard<std::mutex> guard(volume_lock);
+    if (!set_config_value(option, value))
+        return FALSE;
+    if (option == BASS_CONFIG_GVOL_STREAM)
+        library_mixer().set_volume(value);
+    return TRUE;
 }
 
 DWORD BASS_GetConfig(DWORD option) {
