@@ -4,6 +4,7 @@
 #include "encode/command_line.h"
 #include "encode/encoder.h"
 #include "encode/wav_format.h"
+#include "handle_calls.h"
 #include "stream_test_support.h"
 
 #include <cstdint>
@@ -98,9 +99,13 @@ class EncoderRecording : public ::testing::Test {
         HSTREAM s = BASS_StreamCreateURL("http://radio.test/tone", 0, flags, nullptr, nullptr);
         EXPECT_NE(s, 0u) << BASS_ErrorGetCode();
         EXPECT_TRUE(BASS_ChannelPlay(s, FALSE));
-        output_capture output;
         EXPECT_FALSE(output.left_channel_of_sound(4410).empty()) << "the tone never played";
         return s;
+    }
+
+    // Lets the output play on for about `seconds`.
+    void play_for(double seconds) {
+        ASSERT_TRUE(output.wait_for_rendered(static_cast<size_t>(seconds * 44100)));
     }
 
     std::string lame_command() const { return "lame -b 128 - \"" + folder + "/rec.mp3\""; }
@@ -139,6 +144,7 @@ class EncoderRecording : public ::testing::Test {
 
     std::string folder;
     std::unique_ptr<scripted_network> network;
+    output_capture output;
 };
 
 TEST_F(EncoderRecording, RecordsWhatPlaysUntilStoppedIntoACompleteFile) {
@@ -148,7 +154,7 @@ TEST_F(EncoderRecording, RecordsWhatPlaysUntilStoppedIntoACompleteFile) {
     HENCODE encoder = BASS_Encode_Start(s, lame_command().c_str(), 0, nullptr, nullptr);
     ASSERT_NE(encoder, 0u) << BASS_ErrorGetCode();
     EXPECT_EQ(BASS_Encode_IsActive(encoder), DWORD{BASS_ACTIVE_PLAYING});
-    std::this_thread::sleep_for(std::chrono::seconds(2));
+    play_for(2);
     EXPECT_EQ(BASS_Encode_IsActive(encoder), DWORD{BASS_ACTIVE_PLAYING});
 
     ASSERT_TRUE(BASS_Encode_Stop(encoder));
@@ -171,7 +177,7 @@ TEST_F(EncoderRecording, RecordsTheStreamItselfWhateverTheVolume) {
     const auto started = clock::now();
     HENCODE encoder = BASS_Encode_Start(s, lame_command().c_str(), 0, nullptr, nullptr);
     ASSERT_NE(encoder, 0u) << BASS_ErrorGetCode();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    play_for(1.5);
     ASSERT_TRUE(BASS_Encode_Stop(encoder));
     expect_recorded_tone(seconds_since(started));
 }
@@ -181,7 +187,7 @@ TEST_F(EncoderRecording, FreeingTheStreamOrTheLibraryFinishesItsRecording) {
     auto started = clock::now();
     HENCODE encoder = BASS_Encode_Start(s, lame_command().c_str(), 0, nullptr, nullptr);
     ASSERT_NE(encoder, 0u) << BASS_ErrorGetCode();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    play_for(1.5);
     ASSERT_TRUE(BASS_StreamFree(s));
     EXPECT_EQ(BASS_Encode_IsActive(encoder), DWORD{BASS_ACTIVE_STOPPED});
     EXPECT_FALSE(BASS_Encode_Stop(encoder));
@@ -191,9 +197,36 @@ TEST_F(EncoderRecording, FreeingTheStreamOrTheLibraryFinishesItsRecording) {
     started = clock::now();
     encoder = BASS_Encode_Start(s, lame_command().c_str(), 0, nullptr, nullptr);
     ASSERT_NE(encoder, 0u) << BASS_ErrorGetCode();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    play_for(1.5);
     ASSERT_TRUE(BASS_Free());
     EXPECT_EQ(BASS_Encode_IsActive(encoder), DWORD{BASS_ACTIVE_STOPPED});
+    expect_recorded_tone(seconds_since(started));
+}
+
+// Stream, encoder, sync and plug-in handles each name one kind of thing: given to a call
+// for another kind they are refused, and what they name plays and records on.
+TEST_F(EncoderRecording, HandlesOfAnotherKindAreRefusedAndTouchNothing) {
+    HSTREAM s = play_tone();
+    const auto started = clock::now();
+    HENCODE encoder = BASS_Encode_Start(s, lame_command().c_str(), 0, nullptr, nullptr);
+    ASSERT_NE(encoder, 0u) << BASS_ErrorGetCode();
+    HSYNC sync = BASS_ChannelSetSync(s, BASS_SYNC_META, 0, handle_calls::ignore_sync, nullptr);
+    ASSERT_NE(sync, 0u);
+    HPLUGIN plugin = BASS_PluginLoad("bass_aac.dll", 0);
+    ASSERT_NE(plugin, 0u);
+
+    for (DWORD other : {encoder, sync, plugin})
+        for (const auto &call : handle_calls::channel_calls())
+            EXPECT_TRUE(call.refuses(other)) << call.name << " " << std::hex << other;
+    for (DWORD other : {s, sync, plugin})
+        for (const auto &call : handle_calls::encoder_calls())
+            EXPECT_TRUE(call.refuses(other)) << call.name << " " << std::hex << other;
+
+    EXPECT_EQ(BASS_ChannelFlags(s, 0, 0), 0u) << "AUTOFREE was not set on the stream";
+    EXPECT_EQ(BASS_Encode_IsActive(encoder), DWORD{BASS_ACTIVE_PLAYING});
+    play_for(1);
+    ASSERT_TRUE(BASS_Encode_Stop(encoder));
+    EXPECT_TRUE(BASS_StreamFree(s));
     expect_recorded_tone(seconds_since(started));
 }
 

@@ -10,7 +10,7 @@ using namespace stream_test;
 
 namespace {
 
-class IcecastStreams : public ::testing::Test {
+class IcecastStreams : public ::testing::Test, protected callback_state {
   protected:
     static void SetUpTestSuite() { server = new icecast_test::icecast_server(); }
     static void TearDownTestSuite() {
@@ -49,13 +49,6 @@ void CALLBACK record_status(const void *buffer, DWORD length, void *user) {
     }
 }
 
-struct sync_counter {
-    std::atomic<int> calls{0};
-};
-void CALLBACK count_sync(HSYNC, DWORD, DWORD, void *user) {
-    ++static_cast<sync_counter *>(user)->calls;
-}
-
 bool has_line_starting(const std::vector<std::string> &lines, const std::string &start) {
     for (const auto &line : lines)
         if (line.size() >= start.size() &&
@@ -65,7 +58,7 @@ bool has_line_starting(const std::vector<std::string> &lines, const std::string 
 }
 
 TEST_F(IcecastStreams, Mp3MountAsThePlayerOpensIt) {
-    status_log log;
+    status_log &log = kept<status_log>();
     HSTREAM s = BASS_StreamCreateURL(server->url("tone.mp3").c_str(), 0,
                                      BASS_STREAM_BLOCK | BASS_STREAM_STATUS | BASS_STREAM_AUTOFREE,
                                      record_status, &log);
@@ -92,7 +85,7 @@ TEST_F(IcecastStreams, Mp3MountAsThePlayerOpensIt) {
     EXPECT_EQ(BASS_StreamGetFilePosition(s, BASS_FILEPOS_CONNECTED), 1u);
 
     // Titles set through the admin interface arrive as metadata strings.
-    sync_counter meta;
+    sync_counter &meta = kept<sync_counter>();
     ASSERT_NE(BASS_ChannelSetSync(s, BASS_SYNC_META, 0, count_sync, &meta), 0u);
     output_capture capture;
     ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
@@ -104,7 +97,7 @@ TEST_F(IcecastStreams, Mp3MountAsThePlayerOpensIt) {
             return title && std::string(title) == "StreamTitle='Yazoo - Don't Go';";
         },
         std::chrono::seconds(20)));
-    EXPECT_GE(meta.calls, 1);
+    EXPECT_GE(meta.count(), 1);
     std::vector<float> played = capture.left_channel_of_sound(8820, std::chrono::seconds(15), 4410);
     ASSERT_EQ(played.size(), 8820u);
     EXPECT_NEAR(measured_frequency(played, 44100), 1000.0, 10.0);
@@ -140,11 +133,11 @@ TEST_F(IcecastStreams, OggTitleChangeStartsANewBitstream) {
     HSTREAM s = BASS_StreamCreateURL(server->url("tone.ogg").c_str(), 0, 0, nullptr, nullptr);
     ASSERT_NE(s, 0u) << BASS_ErrorGetCode();
     ASSERT_NE(BASS_ChannelGetTags(s, BASS_TAG_OGG), nullptr);
-    sync_counter change;
+    sync_counter &change = kept<sync_counter>();
     ASSERT_NE(BASS_ChannelSetSync(s, BASS_SYNC_OGG_CHANGE, 0, count_sync, &change), 0u);
     ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
     ASSERT_TRUE(server->set_title("tone.ogg", "Second%20Title"));
-    ASSERT_TRUE(eventually([&] { return change.calls >= 1; }, std::chrono::seconds(10)));
+    ASSERT_TRUE(change.wait_for(1));
     std::vector<std::string> comments = lines_of(BASS_ChannelGetTags(s, BASS_TAG_OGG));
     EXPECT_TRUE(has_line_starting(comments, "title=Second Title"))
         << ::testing::PrintToString(comments);
@@ -155,11 +148,12 @@ TEST_F(IcecastStreams, EndsWhenTheSourceGoesAwayAndReconnectingFails) {
     HSTREAM s = BASS_StreamCreateURL(server->url("ending.mp3").c_str(), 0, BASS_STREAM_AUTOFREE,
                                      nullptr, nullptr);
     ASSERT_NE(s, 0u) << BASS_ErrorGetCode();
-    sync_counter end;
+    sync_counter &end = kept<sync_counter>();
     ASSERT_NE(BASS_ChannelSetSync(s, BASS_SYNC_END, 0, count_sync, &end), 0u);
     ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
     ASSERT_TRUE(server->kill_source("ending.mp3"));
-    ASSERT_TRUE(eventually([&] { return end.calls == 1; }, std::chrono::seconds(20)));
+    ASSERT_TRUE(end.wait_for(1, std::chrono::seconds(20)));
+    EXPECT_EQ(end.count(), 1);
     // AUTOFREE: the handle is gone once the stream ended.
     ASSERT_TRUE(eventually([&] { return !BASS_StreamFree(s); }));
 }

@@ -66,7 +66,7 @@ const tones &sample_files() {
     return files;
 }
 
-class StreamCore : public ::testing::Test {
+class StreamCore : public ::testing::Test, protected callback_state {
   protected:
     void SetUp() override {
         ASSERT_FALSE(sample_files().mp3.empty()) << "ffmpeg could not make the test files";
@@ -107,19 +107,9 @@ void CALLBACK log_download(const void *buffer, DWORD length, void *user) {
     }
 }
 
-struct sync_counter {
-    std::atomic<int> calls{0};
-    std::atomic<DWORD> channel{0};
-};
-void CALLBACK count_sync(HSYNC, DWORD channel, DWORD, void *user) {
-    auto *counter = static_cast<sync_counter *>(user);
-    counter->channel = channel;
-    ++counter->calls;
-}
-
 TEST_F(StreamCore, ConnectsGivesStatusThenDataAndHeaderTags) {
     scripted_network network(live(sample_files().mp3, "audio/mpeg"));
-    download_log log;
+    download_log &log = kept<download_log>();
     HSTREAM s = BASS_StreamCreateURL("http://radio.test/live", 0,
                                      BASS_STREAM_BLOCK | BASS_STREAM_STATUS | BASS_STREAM_AUTOFREE,
                                      log_download, &log);
@@ -263,15 +253,15 @@ TEST_F(StreamCore, StreamVolumeAppliesToWhatPlays) {
     double full = peak(capture.left_channel_of_sound(4410));
     ASSERT_GT(full, 0.05);
     BASS_SetConfig(BASS_CONFIG_GVOL_STREAM, 2500);
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    capture.clear();
+    capture.clear_after_next_block(); // the block being rendered may still be at full volume
     double quarter = peak(capture.left_channel_of_sound(4410));
     EXPECT_NEAR(quarter, full / 4, full * 0.05);
     BASS_SetConfig(BASS_CONFIG_GVOL_STREAM, 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    capture.clear();
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_TRUE(capture.left_channel_of_sound(1, std::chrono::milliseconds(50)).empty());
+    capture.clear_after_next_block();
+    ASSERT_TRUE(capture.wait_for_rendered(4410));
+    std::vector<float> silent = capture.captured();
+    ASSERT_GE(silent.size(), 4410u * 2);
+    EXPECT_EQ(peak(silent), 0.0);
 }
 
 TEST_F(StreamCore, UnrecognisedDataAndFailedConnectionsGiveTheirErrors) {
@@ -318,9 +308,10 @@ TEST_F(StreamCore, IcyAnswerGivesIcyTagsAndEachTitleRaisesMetaSync) {
     EXPECT_EQ(lines_of(BASS_ChannelGetTags(s, BASS_TAG_ICY)),
               (std::vector<std::string>{"ICY 200 OK", "icy-name:Jazz", "icy-br:128"}));
     EXPECT_EQ(BASS_ChannelGetTags(s, BASS_TAG_HTTP), nullptr);
-    sync_counter meta;
+    sync_counter &meta = kept<sync_counter>();
     ASSERT_NE(BASS_ChannelSetSync(s, BASS_SYNC_META, 0, count_sync, &meta), 0u);
-    ASSERT_TRUE(eventually([&] { return meta.calls == 2; }));
+    ASSERT_TRUE(meta.wait_for(2));
+    EXPECT_EQ(meta.count(), 2);
     EXPECT_EQ(meta.channel, s);
     EXPECT_STREQ(BASS_ChannelGetTags(s, BASS_TAG_META), "StreamTitle='Artist - Two';StreamUrl='';");
 }
@@ -334,10 +325,10 @@ TEST_F(StreamCore, ChainedOggChangesCommentsAndRaisesOggChange) {
     std::vector<std::string> first_lines = lines_of(first);
     EXPECT_NE(std::find(first_lines.begin(), first_lines.end(), "title=First Song"),
               first_lines.end());
-    sync_counter change;
+    sync_counter &change = kept<sync_counter>();
     ASSERT_NE(BASS_ChannelSetSync(s, BASS_SYNC_OGG_CHANGE, 0, count_sync, &change), 0u);
     ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
-    ASSERT_TRUE(eventually([&] { return change.calls == 1; }, std::chrono::seconds(4)));
+    ASSERT_TRUE(change.wait_for(1));
     std::vector<std::string> second_lines = lines_of(BASS_ChannelGetTags(s, BASS_TAG_OGG));
     EXPECT_NE(std::find(second_lines.begin(), second_lines.end(), "title=Second Song"),
               second_lines.end());
@@ -356,12 +347,12 @@ TEST_F(StreamCore, EndSyncAfterTheLastSampleThenAutoFree) {
     ASSERT_NE(s, 0u);
     ASSERT_TRUE(
         eventually([&] { return BASS_StreamGetFilePosition(s, BASS_FILEPOS_CONNECTED) == 0; }));
-    sync_counter end;
+    sync_counter &end = kept<sync_counter>();
     ASSERT_NE(BASS_ChannelSetSync(s, BASS_SYNC_END, 0, count_sync, &end), 0u);
     EXPECT_EQ(BASS_ChannelSetSync(s, 999, 0, count_sync, &end), 0u);
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ILLTYPE);
     ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
-    ASSERT_TRUE(eventually([&] { return end.calls == 1; }));
+    ASSERT_TRUE(end.wait_for(1));
     EXPECT_EQ(end.channel, s);
     // Freed by the library: the handle is stale now.
     ASSERT_TRUE(eventually([&] {
@@ -399,7 +390,7 @@ TEST_F(StreamCore, FreeingInsideASyncOrFromAnotherThreadIsSafe) {
 
     HSTREAM s = BASS_StreamCreateURL("http://radio.test/", 0, 0, nullptr, nullptr);
     ASSERT_NE(s, 0u);
-    std::atomic<int> freed{0};
+    auto &freed = kept<std::atomic<int>>();
     ASSERT_NE(BASS_ChannelSetSync(s, BASS_SYNC_META, 0, free_own_channel, &freed), 0u);
     ASSERT_TRUE(eventually([&] { return freed == 1; }));
     EXPECT_EQ(BASS_StreamGetFilePosition(s, BASS_FILEPOS_BUFFER), static_cast<QWORD>(-1));
@@ -437,7 +428,7 @@ TEST_F(StreamCore, ReleasingTheLibraryStopsAStreamStillConnecting) {
         result = BASS_StreamCreateURL("http://radio.test/", 0, 0, nullptr, nullptr);
         error = BASS_ErrorGetCode();
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(network.wait_for_opens(1));
     auto started = std::chrono::steady_clock::now();
     EXPECT_TRUE(BASS_Free());
     connecting.join();

@@ -97,26 +97,49 @@ class scripted_input final : public audio::network_input {
 // Streams created while this lives read from `plan` instead of the network.
 class scripted_network {
   public:
-    explicit scripted_network(script plan) {
-        audio::set_input_opener([plan](const std::string &, const audio::connect_options &,
-                                       audio::input_listener &listener,
-                                       const std::atomic<bool> &cancelled,
-                                       int *error) -> std::unique_ptr<audio::network_input> {
-            if (plan.block_in_open) {
-                while (!cancelled)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-                *error = BASS_ERROR_TIMEOUT;
-                return nullptr;
-            }
-            if (plan.open_error) {
-                *error = plan.open_error;
-                return nullptr;
-            }
-            listener.on_response(plan.status_line, plan.headers);
-            return std::make_unique<scripted_input>(plan, listener);
-        });
+    explicit scripted_network(script plan) : opens_(std::make_shared<open_count>()) {
+        audio::set_input_opener(
+            [plan, opens = opens_](const std::string &, const audio::connect_options &,
+                                   audio::input_listener &listener,
+                                   const std::atomic<bool> &cancelled,
+                                   int *error) -> std::unique_ptr<audio::network_input> {
+                opens->add_one();
+                if (plan.block_in_open) {
+                    // The library cancels by setting a flag, not by an event: poll it as the
+                    // real input does.
+                    while (!cancelled)
+                        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                    *error = BASS_ERROR_TIMEOUT;
+                    return nullptr;
+                }
+                if (plan.open_error) {
+                    *error = plan.open_error;
+                    return nullptr;
+                }
+                listener.on_response(plan.status_line, plan.headers);
+                return std::make_unique<scripted_input>(plan, listener);
+            });
     }
     ~scripted_network() { audio::set_input_opener(nullptr); }
+
+    // Waits (up to `limit`) until a stream has begun to open this input `count` times.
+    bool wait_for_opens(int count, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+        std::unique_lock<std::mutex> guard(opens_->lock);
+        return opens_->changed.wait_for(guard, limit, [&] { return opens_->count >= count; });
+    }
+
+  private:
+    struct open_count {
+        std::mutex lock; // guards count
+        std::condition_variable changed;
+        int count = 0;
+        void add_one() {
+            std::lock_guard<std::mutex> guard(lock);
+            ++count;
+            changed.notify_all();
+        }
+    };
+    std::shared_ptr<open_count> opens_;
 };
 
 inline std::vector<uint8_t> read_file(const std::string &path) {
@@ -150,6 +173,8 @@ class output_capture {
         audio::library_mixer().set_capture([this](const float *samples, size_t frames) {
             std::lock_guard<std::mutex> guard(lock_);
             samples_.insert(samples_.end(), samples, samples + frames * 2);
+            rendered_frames_ += frames;
+            rendered_.notify_all();
         });
     }
     ~output_capture() { audio::library_mixer().set_capture(nullptr); }
@@ -159,35 +184,89 @@ class output_capture {
     std::vector<float>
     left_channel_of_sound(size_t frames, std::chrono::milliseconds limit = std::chrono::seconds(5),
                           size_t skip = 0) {
-        auto deadline = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < deadline) {
-            {
-                std::lock_guard<std::mutex> guard(lock_);
-                size_t first = 0;
-                while (first < samples_.size() && std::fabs(samples_[first]) < 1e-4f)
-                    ++first;
-                first -= first % 2;
-                first += skip * 2;
-                if (samples_.size() >= first + frames * 2) {
-                    std::vector<float> left;
-                    for (size_t i = first; i < first + frames * 2; i += 2)
-                        left.push_back(samples_[i]);
-                    return left;
-                }
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return {};
+        std::vector<float> left;
+        std::unique_lock<std::mutex> guard(lock_);
+        rendered_.wait_for(guard, limit, [&] {
+            size_t first = 0;
+            while (first < samples_.size() && std::fabs(samples_[first]) < 1e-4f)
+                ++first;
+            first -= first % 2;
+            first += skip * 2;
+            if (samples_.size() < first + frames * 2)
+                return false;
+            for (size_t i = first; i < first + frames * 2; i += 2)
+                left.push_back(samples_[i]);
+            return true;
+        });
+        return left;
     }
 
-    void clear() {
+    // Waits (up to `limit`) until the output has rendered `frames` more frames, sound or
+    // silence; false if it has not.
+    bool wait_for_rendered(size_t frames,
+                           std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+        std::unique_lock<std::mutex> guard(lock_);
+        const size_t target = rendered_frames_ + frames;
+        return rendered_.wait_for(guard, limit, [&] { return rendered_frames_ >= target; });
+    }
+
+    // Forgets what was captured, once the output has finished the block it was rendering.
+    void clear_after_next_block() {
+        wait_for_rendered(1);
         std::lock_guard<std::mutex> guard(lock_);
         samples_.clear();
     }
 
+    std::vector<float> captured() {
+        std::lock_guard<std::mutex> guard(lock_);
+        return samples_;
+    }
+
   private:
-    std::mutex lock_;
+    std::mutex lock_; // guards samples_ and rendered_frames_
+    std::condition_variable rendered_;
     std::vector<float> samples_;
+    size_t rendered_frames_ = 0;
+};
+
+// Counts the calls of a sync procedure (count_sync) and the channel each named.
+struct sync_counter {
+    std::mutex lock; // guards calls and channel
+    std::condition_variable called;
+    int calls = 0;
+    DWORD channel = 0;
+
+    // Waits (up to `limit`) until the procedure has been called `count` times.
+    bool wait_for(int count, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+        std::unique_lock<std::mutex> guard(lock);
+        return called.wait_for(guard, limit, [&] { return calls >= count; });
+    }
+    int count() {
+        std::lock_guard<std::mutex> guard(lock);
+        return calls;
+    }
+};
+inline void CALLBACK count_sync(HSYNC, DWORD channel, DWORD, void *user) {
+    auto *counter = static_cast<sync_counter *>(user);
+    std::lock_guard<std::mutex> guard(counter->lock);
+    counter->channel = channel;
+    ++counter->calls;
+    counter->called.notify_all();
+}
+
+// Keeps what a test hands to streams as callback data (logs, counters) alive until the
+// fixture is destroyed: after TearDown, whose BASS_Free waits for every callback, rather
+// than when the test body's locals die while the streams may still call back.
+class callback_state {
+  protected:
+    template <typename T> T &kept() {
+        auto state = std::make_shared<T>();
+        kept_.push_back(state);
+        return *state;
+    }
+
+  private:
+    std::vector<std::shared_ptr<void>> kept_;
 };
 
 // The tone's frequency from its rising zero crossings.
@@ -212,7 +291,8 @@ inline double peak(const std::vector<float> &samples) {
     return loudest;
 }
 
-// Polls `condition` every 5 ms for up to `limit`.
+// Polls `condition` every 5 ms for up to `limit`: for library state that no callback or
+// event announces (a stream freed by AUTOFREE, a buffer's fill).
 template <typename Condition>
 bool eventually(Condition condition, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
     auto deadline = std::chrono::steady_clock::now() + limit;
