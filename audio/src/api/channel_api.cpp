@@ -35,6 +35,7 @@ HSTREAM BASS_StreamCreateURL(const char *url, DWORD, DWORD flags, DOWNLOADPROC *
         return fail(BASS_ERROR_INIT, HSTREAM{0});
     if (!url || !*url)
         return fail(BASS_ERROR_FILEOPEN, HSTREAM{0});
+    HSTREAM handle = 0;
     try {
         stream::request request;
         request.url = url;
@@ -44,7 +45,7 @@ HSTREAM BASS_StreamCreateURL(const char *url, DWORD, DWORD flags, DOWNLOADPROC *
         request.settings = current_network_settings();
         request.output_rate = output_rate();
         auto created = std::make_shared<stream>(std::move(request));
-        HSTREAM handle = register_stream(created);
+        handle = register_stream(created);
         if (!handle)
             return fail(library_initialised() ? BASS_ERROR_MEM : BASS_ERROR_INIT, HSTREAM{0});
         int error = created->connect(handle);
@@ -53,11 +54,11 @@ HSTREAM BASS_StreamCreateURL(const char *url, DWORD, DWORD flags, DOWNLOADPROC *
             return fail(error, HSTREAM{0});
         }
         return succeed(handle);
-    } catch (const std::bad_alloc &) {
-        return fail(BASS_ERROR_MEM, HSTREAM{0});
-    } catch (...) {
-        // Thread creation failed, for one.
-        return fail(BASS_ERROR_UNKNOWN, HSTREAM{0});
+    } catch (const std::exception &failure) {
+        // Out of memory, or a thread that could not start: the stream's other threads stop.
+        free_stream(handle);
+        const bool no_memory = dynamic_cast<const std::bad_alloc *>(&failure) != nullptr;
+        return fail(no_memory ? BASS_ERROR_MEM : BASS_ERROR_UNKNOWN, HSTREAM{0});
     }
 }
 

@@ -20,13 +20,14 @@ HENCODE BASS_Encode_Start(DWORD handle, const char *command, DWORD, ENCODEPROC *
         return fail(BASS_ERROR_ILLPARAM, HENCODE{0});
     if (proc)
         return fail(BASS_ERROR_NOTAVAIL, HENCODE{0});
+    std::shared_ptr<encoder> started;
+    HENCODE encoder_handle = 0;
     try {
         int error = BASS_OK;
-        std::shared_ptr<encoder> started =
-            encoder::start(command, handle, found->decoded_rate(), &error);
+        started = encoder::start(command, handle, found->decoded_rate(), &error);
         if (!started)
             return fail(error, HENCODE{0});
-        HENCODE encoder_handle = register_encoder(started);
+        encoder_handle = register_encoder(started);
         if (!encoder_handle) {
             started->stop();
             return fail(BASS_ERROR_MEM, HENCODE{0});
@@ -44,11 +45,15 @@ HENCODE BASS_Encode_Start(DWORD handle, const char *command, DWORD, ENCODEPROC *
             return fail(BASS_ERROR_HANDLE, HENCODE{0});
         }
         return succeed(encoder_handle);
-    } catch (const std::bad_alloc &) {
-        return fail(BASS_ERROR_MEM, HENCODE{0});
-    } catch (...) {
-        // Thread creation failed, for one.
-        return fail(BASS_ERROR_UNKNOWN, HENCODE{0});
+    } catch (const std::exception &failure) {
+        // Out of memory, or the writer thread could not start: nothing is left running.
+        if (started) {
+            found->remove_encoder(started.get());
+            forget_encoder(encoder_handle);
+            started->stop();
+        }
+        const bool no_memory = dynamic_cast<const std::bad_alloc *>(&failure) != nullptr;
+        return fail(no_memory ? BASS_ERROR_MEM : BASS_ERROR_UNKNOWN, HENCODE{0});
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <exception>
 #include <mutex>
 
 using namespace audio;
@@ -51,10 +52,15 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, HWND, const void *) {
         return fail(BASS_ERROR_DEVICE, FALSE);
     if (freq == 0 || freq > 384000)
         return fail(BASS_ERROR_FREQ, FALSE);
-    int error = start_library(device, static_cast<int>(freq));
-    if (error != BASS_OK)
-        return fail(error, FALSE);
-    return succeed(TRUE);
+    try {
+        int error = start_library(device, static_cast<int>(freq));
+        if (error != BASS_OK)
+            return fail(error, FALSE);
+        return succeed(TRUE);
+    } catch (const std::exception &) {
+        // The output's thread or buffers could not be made: nothing was opened.
+        return fail(BASS_ERROR_MEM, FALSE);
+    }
 }
 
 BOOL BASS_Free(void) {
