@@ -80,7 +80,7 @@ class tls_transport : public transport {
             return false;
         }
         if (!load_roots(&roots_, ca_file)) {
-            failure->text = "no trust roots";
+            failure->reason = "no trust roots";
             return false;
         }
         mbedtls_ssl_conf_authmode(&config_, MBEDTLS_SSL_VERIFY_REQUIRED);
@@ -103,7 +103,7 @@ class tls_transport : public transport {
             } else {
                 char text[160];
                 mbedtls_strerror(result, text, sizeof text);
-                failure->text = text;
+                failure->reason = text;
             }
             return false;
         }
