@@ -38,10 +38,13 @@ std::optional<response_head> read_head(transport &connection, bool exact,
     while (parser.current_state() == response_head_parser::state::need_more) {
         io_result got = connection.read_some(buffer, exact ? 1 : sizeof buffer, deadline);
         if (got.status != io_status::ok) {
-            bool late = got.status == io_status::timeout || got.status == io_status::stopped;
-            *failure = {late ? BASS_ERROR_TIMEOUT : BASS_ERROR_FILEOPEN,
-                        late ? "timed out waiting for the response"
-                             : "the connection closed before a response"};
+            if (got.status == io_status::timeout || got.status == io_status::stopped) {
+                *failure = {BASS_ERROR_TIMEOUT, got.status == io_status::stopped
+                                                    ? "stopped waiting for the response"
+                                                    : "timed out waiting for the response"};
+            } else {
+                *failure = {BASS_ERROR_FILEOPEN, "the connection closed before a response"};
+            }
             return std::nullopt;
         }
         size_t used = parser.feed(reinterpret_cast<const char *>(buffer), got.bytes);

@@ -99,7 +99,9 @@ class tls_transport : public transport {
             }
             if (last_inner_status_ == io_status::timeout ||
                 last_inner_status_ == io_status::stopped) {
-                *failure = {BASS_ERROR_TIMEOUT, "timed out in the TLS handshake"};
+                *failure = {BASS_ERROR_TIMEOUT, last_inner_status_ == io_status::stopped
+                                                    ? "stopped in the TLS handshake"
+                                                    : "timed out in the TLS handshake"};
             } else {
                 char text[160];
                 mbedtls_strerror(result, text, sizeof text);
