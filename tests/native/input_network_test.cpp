@@ -11,6 +11,7 @@
 #include <netdb.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <mutex>
 #include <thread>
 
@@ -458,7 +459,9 @@ TEST_F(NetworkInput, LogsEachAttemptAndFailureWithoutCredentials) {
          "",
          0,
          {attempt(url("/", "dead")),
-          failure(url("/", "dead"), "cannot connect to 127.0.0.1", BASS_ERROR_FILEOPEN)}},
+          failure(url("/", "dead"),
+                  "cannot connect to 127.0.0.1 (socket error " + std::to_string(ECONNREFUSED) + ")",
+                  BASS_ERROR_FILEOPEN)}},
         {url("/echo"),
          proxy("auth_proxy", "user:secret@"),
          0,

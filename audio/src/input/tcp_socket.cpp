@@ -252,7 +252,8 @@ std::unique_ptr<transport> connect_tcp(const std::string &host, unsigned port,
         return nullptr;
     }
     if (status != 0 || !addresses) {
-        *failure = {BASS_ERROR_FILEOPEN, "cannot resolve " + host};
+        *failure = {BASS_ERROR_FILEOPEN,
+                    "cannot resolve " + host + " (look-up error " + std::to_string(status) + ")"};
         return nullptr;
     }
     *failure = {BASS_ERROR_FILEOPEN, "cannot connect to " + host};
@@ -292,8 +293,12 @@ std::unique_ptr<transport> connect_tcp(const std::string &host, unsigned port,
             connected = std::make_unique<tcp_transport>(s, stop);
         } else {
             close_socket(s);
+            // A time-out or missing route on another address explains more than a refusal.
+            std::string code = " (socket error " + std::to_string(error) + ")";
             if (is_no_network(error) && failure->error == BASS_ERROR_FILEOPEN) {
-                *failure = {BASS_ERROR_NONET, "no network route to " + host};
+                *failure = {BASS_ERROR_NONET, "no network route to " + host + code};
+            } else if (failure->error == BASS_ERROR_FILEOPEN) {
+                failure->reason = "cannot connect to " + host + code;
             }
         }
     }
