@@ -1,11 +1,18 @@
 // open_network_input() against the scripted radio server: exact audio bytes with metadata
 // removed, request headers, metadata strings, redirects, playlists, proxies, TLS, error
-// codes and reconnection, each bounded by short time-outs.
+// codes, reconnection and the debug log's lines, each bounded by short time-outs.
 #include "input_test_server.h"
+
+#include "core/debug_log.h"
+#include "input/transport.h"
 
 #include "brevora_audio.h"
 
+#include <netdb.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -58,6 +65,40 @@ class NetworkInput : public ::testing::Test {
 };
 
 input_test::radio_server *NetworkInput::server_ = nullptr;
+
+// The one name the tests' look-up knows; any other fails as an unknown name does.
+const char test_host_name[] = "radio.brevora-test";
+int test_address_lookup(const char *host, const char *service, const addrinfo *hints,
+                        addrinfo **found) {
+    if (std::string(host) == test_host_name) {
+        return getaddrinfo("127.0.0.1", service, hints, found);
+    }
+    return EAI_NONAME;
+}
+
+struct address_lookup_override {
+    address_lookup_override() { audio::set_address_lookup(test_address_lookup); }
+    ~address_lookup_override() { audio::set_address_lookup(nullptr); }
+};
+
+// The debug log's lines, recorded in place of standard error while a test runs.
+std::mutex logged_lock;
+std::vector<std::string> logged; // guarded by logged_lock
+void record_line(const std::string &line) {
+    std::lock_guard<std::mutex> guard(logged_lock);
+    logged.push_back(line);
+}
+std::vector<std::string> take_logged() {
+    std::vector<std::string> lines;
+    std::lock_guard<std::mutex> guard(logged_lock);
+    lines.swap(logged);
+    return lines;
+}
+
+struct debug_log_recording {
+    debug_log_recording() { audio::set_debug_log_sink(record_line); }
+    ~debug_log_recording() { audio::set_debug_log_sink(nullptr); }
+};
 
 TEST_F(NetworkInput, SendsAnIcyRequestWithoutCredentialsInTheRequestLine) {
     auto input =
@@ -162,6 +203,16 @@ TEST_F(NetworkInput, BadUrlsAndUnreachableServers) {
     }
     EXPECT_FALSE(open(url("/", "dead")));
     EXPECT_EQ(error_, BASS_ERROR_FILEOPEN);
+}
+
+TEST_F(NetworkInput, LooksNamesUpThroughTheReplaceableLookUp) {
+    address_lookup_override lookup;
+    auto input = open(url("/echo", "http", test_host_name));
+    ASSERT_TRUE(input) << error_;
+    EXPECT_NE(read_all(*input).find("\r\nHost: " + std::string(test_host_name) + ":" +
+                                    std::to_string(server_->info().ports.at("http")) + "\r\n"),
+              std::string::npos);
+
     EXPECT_FALSE(open("http://brevora-test.invalid/"));
     EXPECT_EQ(error_, BASS_ERROR_FILEOPEN);
 }
@@ -176,32 +227,43 @@ TEST_F(NetworkInput, ServerThatNeverAnswersTimesOut) {
 
 TEST_F(NetworkInput, CancellingStopsAConnectPromptly) {
     options_.timeout_ms = 20000;
-    std::thread canceller([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // Cancelled once the server holds the request, so open() is waiting for the answer.
+    bool request_arrived = false;
+    clock_type::time_point cancelled_at;
+    std::thread canceller([&] {
+        request_arrived = server_->wait_for_requests("/silent?t=cancel");
+        cancelled_at = clock_type::now();
         cancelled_ = true;
     });
-    auto started = clock_type::now();
-    EXPECT_FALSE(open(url("/silent")));
-    auto took = clock_type::now() - started;
+    EXPECT_FALSE(open(url("/silent?t=cancel")));
+    auto returned_at = clock_type::now();
     canceller.join();
+    EXPECT_TRUE(request_arrived);
     EXPECT_EQ(error_, BASS_ERROR_TIMEOUT);
-    EXPECT_LT(took, std::chrono::seconds(2));
+    EXPECT_LT(returned_at - cancelled_at, std::chrono::seconds(2));
 }
 
 TEST_F(NetworkInput, InterruptEndsABlockedRead) {
     options_.timeout_ms = 20000;
-    auto input = open(url("/stall?t=interrupt"));
+    // The first answer closes after its audio and the reconnect's request is never answered:
+    // once the server holds that request, read() is blocked inside.
+    const std::string path = "/stall?t=interrupt&then=close";
+    auto input = open(url(path));
     ASSERT_TRUE(input) << error_;
     EXPECT_EQ(read_bytes(*input, 32), audio_pattern(0, 32));
-    std::thread interrupter([&input] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    bool reconnect_arrived = false;
+    clock_type::time_point interrupted_at;
+    std::thread interrupter([&] {
+        reconnect_arrived = server_->wait_for_requests(path, 2);
+        interrupted_at = clock_type::now();
         input->interrupt();
     });
     uint8_t byte;
-    auto started = clock_type::now();
     EXPECT_EQ(input->read(&byte, 1), -1);
-    EXPECT_LT(clock_type::now() - started, std::chrono::seconds(2));
+    auto returned_at = clock_type::now();
     interrupter.join();
+    EXPECT_TRUE(reconnect_arrived);
+    EXPECT_LT(returned_at - interrupted_at, std::chrono::seconds(2));
     EXPECT_EQ(input->read(&byte, 1), -1);
 }
 
@@ -355,6 +417,77 @@ TEST_F(NetworkInput, TunnelsTlsThroughAProxy) {
     std::string request = read_all(*input);
     EXPECT_EQ(request.rfind("GET /echo?via=connect HTTP/1.1\r\n", 0), 0u) << request;
     EXPECT_EQ(request.find("Proxy-Authorization"), std::string::npos);
+}
+
+TEST_F(NetworkInput, LogsEachAttemptAndFailureWithoutCredentials) {
+    debug_log_recording recording;
+    const std::string origin = url(""), dead = url("/", "dead");
+    const std::string with_credentials = "http://u:secret@" + origin.substr(7);
+    const std::string refused =
+        "cannot connect to 127.0.0.1 (socket error " + std::to_string(ECONNREFUSED) + ") (error 2)";
+    struct log_case {
+        std::string target; // a path gets the server's origin, with credentials
+        std::string proxy;
+        std::vector<std::string> lines; // ORIGIN: the server's origin, without credentials
+    };
+    const log_case cases[] = {
+        {"/echo", "", {"connecting to ORIGIN/echo"}},
+        {"/not-found",
+         "",
+         {"connecting to ORIGIN/not-found",
+          "ORIGIN/not-found: HTTP/1.0 404 File Not Found: an error answer (error 2)"}},
+        {"/redirect-no-location",
+         "",
+         {"connecting to ORIGIN/redirect-no-location",
+          "ORIGIN/redirect-no-location: HTTP/1.1 302 Found: a redirect without a usable "
+          "Location (error 2)"}},
+        {"/html",
+         "",
+         {"connecting to ORIGIN/html",
+          "ORIGIN/html: HTTP/1.0 200 OK: a web page, not a stream (error 41)"}},
+        {dead, "", {"connecting to " + dead, dead + ": " + refused}},
+        {"/echo",
+         proxy("auth_proxy", "user:secret@"),
+         {"connecting to ORIGIN/echo through the proxy " + proxy("auth_proxy")}},
+        {"/echo",
+         proxy("auth_proxy", "user:secrets@"),
+         {"connecting to ORIGIN/echo through the proxy " + proxy("auth_proxy"),
+          "ORIGIN/echo: HTTP/1.1 407 Proxy Authentication Required: an error answer (error 2)"}},
+        {"/echo", "u:secret@127.0.0.1", {"127.0.0.1: not a proxy setting (error 2)"}},
+        {"http://u:secret@/x", "", {"http:///x: not a URL that can be opened (error 2)"}},
+    };
+    auto expected = [&origin](std::vector<std::string> lines) {
+        for (std::string &line : lines) {
+            for (size_t at; (at = line.find("ORIGIN")) != std::string::npos;) {
+                line.replace(at, 6, origin);
+            }
+        }
+        return lines;
+    };
+    auto expect_no_credentials = [](const std::vector<std::string> &lines) {
+        for (const std::string &line : lines) {
+            EXPECT_EQ(line.find("secret"), std::string::npos) << line;
+        }
+    };
+    for (const log_case &test : cases) {
+        options_.proxy = test.proxy;
+        open(test.target[0] == '/' ? with_credentials + test.target : test.target);
+        std::vector<std::string> lines = take_logged();
+        EXPECT_EQ(lines, expected(test.lines)) << test.target;
+        expect_no_credentials(lines);
+    }
+
+    // A live stream that drops twice: each drop and reconnect shows.
+    options_.proxy.clear();
+    auto input = open(with_credentials + "/drop?t=log");
+    ASSERT_TRUE(input) << error_;
+    EXPECT_EQ(read_bytes(*input, 100), audio_pattern(0, 100));
+    std::vector<std::string> lines = take_logged();
+    std::string dropped = "ORIGIN/drop?t=log: the server closed the connection, reconnecting";
+    EXPECT_EQ(lines, expected({"connecting to ORIGIN/drop?t=log", dropped,
+                               "connecting to ORIGIN/drop?t=log", dropped,
+                               "connecting to ORIGIN/drop?t=log"}));
+    expect_no_credentials(lines);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <map>
 #include <string>
 #include <vector>
@@ -19,6 +20,22 @@ struct server_info {
     std::string ca_file;
 };
 
+class recording_listener : public audio::input_listener {
+  public:
+    void on_response(const std::string &status_line,
+                     const std::vector<std::string> &header_lines) override {
+        ++responses;
+        status = status_line;
+        headers = header_lines;
+    }
+    void on_metadata(const std::string &metadata) override { titles.push_back(metadata); }
+
+    int responses = 0;
+    std::string status;
+    std::vector<std::string> headers;
+    std::vector<std::string> titles;
+};
+
 class radio_server {
   public:
     radio_server() : process_(BREVORA_TEST_SERVERS_DIR "/radio_test_server.py") {
@@ -27,7 +44,32 @@ class radio_server {
     const server_info &info() const { return info_; }
     bool ready() const { return info_.ports.count("http") == 1; }
 
+    // Waits until the server has received `count` requests for `target` (path and query as
+    // sent), so that a test acts while a request is in flight. False when they have not
+    // come within the server's deadline (15 s). Any thread.
+    bool wait_for_requests(const std::string &target, int count = 1) const {
+        std::string key;
+        for (char c : target) {
+            bool reserved = c == '?' || c == '&' || c == '=' || c == '%';
+            key += reserved ? "%" + hex_byte(static_cast<unsigned char>(c)) : std::string(1, c);
+        }
+        audio::connect_options options;
+        options.timeout_ms = 30000;
+        recording_listener listener;
+        std::atomic<bool> never_cancelled{false};
+        int error = 0;
+        return audio::open_network_input(
+                   "http://127.0.0.1:" + std::to_string(info_.ports.at("http")) +
+                       "/await?count=" + std::to_string(count) + "&key=" + key,
+                   options, listener, never_cancelled, &error) != nullptr;
+    }
+
   private:
+    static std::string hex_byte(unsigned char byte) {
+        const char digits[] = "0123456789ABCDEF";
+        return {digits[byte >> 4], digits[byte & 15]};
+    }
+
     // The line is flat JSON: {"name": number, ..., "ca_file": "path"}.
     void parse(const std::string &line) {
         size_t position = 0;
@@ -48,22 +90,6 @@ class radio_server {
 
     test_support::python_server process_;
     server_info info_;
-};
-
-class recording_listener : public audio::input_listener {
-  public:
-    void on_response(const std::string &status_line,
-                     const std::vector<std::string> &header_lines) override {
-        ++responses;
-        status = status_line;
-        headers = header_lines;
-    }
-    void on_metadata(const std::string &metadata) override { titles.push_back(metadata); }
-
-    int responses = 0;
-    std::string status;
-    std::vector<std::string> headers;
-    std::vector<std::string> titles;
 };
 
 // The i-th audio byte the server sends on one path (as pattern() in the server script).

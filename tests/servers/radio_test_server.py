@@ -26,6 +26,7 @@ from urllib.parse import urlsplit, parse_qs
 
 HEAD_TIMEOUT = 5
 HOLD_SECONDS = 20
+AWAIT_SECONDS = 15
 
 
 def pattern(start, count):
@@ -202,11 +203,22 @@ def route_silent(c):
 
 
 def route_stall(c):
-    """Audio, then silence; later connections never answer."""
+    """Audio, then silence (or a close with then=close); later connections never answer."""
     if c.server.hit(c.key) == 1:
         c.head("ICY 200 OK", ICY_HEAD)
         c.audio(32)
+        if c.param("then") == "close":
+            return
     c.hold()
+
+
+def route_await(c):
+    """Answers once `count` requests for `key` have arrived (200), or after AWAIT_SECONDS
+    (504): so a test acts while a request is in flight, instead of sleeping."""
+    key, count = c.param("key", ""), int(c.param("count", "1"))
+    arrived = c.server.await_requests(key, count, AWAIT_SECONDS)
+    c.head("HTTP/1.0 200 OK" if arrived else "HTTP/1.0 504 Not Yet",
+           ["Content-Type: audio/mpeg", "Content-Length: 0"])
 
 
 def route_file(c):
@@ -322,7 +334,7 @@ ROUTES = {
     "/drop": route_drop, "/chunked": route_chunked, "/chunked-bad": route_chunked_bad,
     "/lf-only": route_lf_only, "/big-headers": route_big_headers,
     "/long-line": route_long_line, "/silent": route_silent, "/stall": route_stall,
-    "/file": route_file, "/fake-length": route_fake_length,
+    "/await": route_await, "/file": route_file, "/fake-length": route_fake_length,
     "/redirect-chain": route_redirect_chain, "/redirect-loop": route_redirect_loop,
     "/redirect-loop-b": route_redirect_loop_b,
     "/redirect-no-location": route_redirect_no_location,
@@ -374,6 +386,8 @@ def relay(source, target):
 class Server:
     def __init__(self):
         self.lock = threading.Lock()
+        self.arrivals = threading.Condition(self.lock)
+        self.requests = {}  # requests received by key, whatever the route does with them
         self.hits = {}
         self.audio = {}
         self.ports = {}
@@ -382,6 +396,10 @@ class Server:
         with self.lock:
             self.hits[key] = self.hits.get(key, 0) + 1
             return self.hits[key]
+
+    def await_requests(self, key, count, timeout):
+        with self.arrivals:
+            return self.arrivals.wait_for(lambda: self.requests.get(key, 0) >= count, timeout)
 
     def audio_offset(self, key):
         with self.lock:
@@ -396,6 +414,9 @@ class Server:
         if head is None:
             return
         connection = Connection(sock, head[0], head[1], head[2], self)
+        with self.arrivals:
+            self.requests[connection.key] = self.requests.get(connection.key, 0) + 1
+            self.arrivals.notify_all()
         handler = ROUTES.get(connection.path)
         if handler is None:
             connection.head("HTTP/1.0 404 Not Found", ["Content-Type: text/plain"])

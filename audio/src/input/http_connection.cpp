@@ -2,6 +2,8 @@
 
 #include "input/tls.h"
 
+#include "core/debug_log.h"
+
 #include "brevora_audio.h"
 
 #include <set>
@@ -36,9 +38,13 @@ std::optional<response_head> read_head(transport &connection, bool exact,
     while (parser.current_state() == response_head_parser::state::need_more) {
         io_result got = connection.read_some(buffer, exact ? 1 : sizeof buffer, deadline);
         if (got.status != io_status::ok) {
-            bool late = got.status == io_status::timeout || got.status == io_status::stopped;
-            *failure = {late ? BASS_ERROR_TIMEOUT : BASS_ERROR_FILEOPEN,
-                        late ? "timed out waiting for the response" : "connection closed"};
+            if (got.status == io_status::timeout || got.status == io_status::stopped) {
+                *failure = {BASS_ERROR_TIMEOUT, got.status == io_status::stopped
+                                                    ? "stopped waiting for the response"
+                                                    : "timed out waiting for the response"};
+            } else {
+                *failure = {BASS_ERROR_FILEOPEN, "the connection closed before a response"};
+            }
             return std::nullopt;
         }
         size_t used = parser.feed(reinterpret_cast<const char *>(buffer), got.bytes);
@@ -87,7 +93,7 @@ std::unique_ptr<transport> open_connection(const url &target, const request_sett
             return nullptr;
         }
         if (reply->status_code / 100 != 2) {
-            *failure = {BASS_ERROR_FILEOPEN, "proxy refused the tunnel: " + reply->status_line};
+            *failure = {BASS_ERROR_FILEOPEN, "the proxy refused the tunnel", reply->status_line};
             return nullptr;
         }
     }
@@ -185,13 +191,16 @@ io_result body_reader::read(uint8_t *buffer, size_t size, clock_type::time_point
     }
 }
 
-std::optional<http_answer> fetch(const url &target, const request_setting &setting,
-                                 clock_type::time_point deadline, const stop_signal &stop,
-                                 connect_failure *failure) {
-    url current = target;
+namespace {
+
+// fetch() without its failure line; `current` ends as the URL of the last request.
+std::optional<http_answer> follow_redirects(url &current, const request_setting &setting,
+                                            clock_type::time_point deadline,
+                                            const stop_signal &stop, connect_failure *failure) {
     std::set<std::string> visited;
     for (int hop = 0;; ++hop) {
         visited.insert(current.without_userinfo());
+        log_attempt(current, setting);
         std::unique_ptr<transport> connection =
             open_connection(current, setting, deadline, stop, failure);
         if (!connection) {
@@ -214,7 +223,8 @@ std::optional<http_answer> fetch(const url &target, const request_setting &setti
                                           ? resolve_reference(current, *location)
                                           : std::nullopt;
             if (!next) {
-                *failure = {BASS_ERROR_FILEOPEN, "redirect without a usable Location"};
+                *failure = {BASS_ERROR_FILEOPEN, "a redirect without a usable Location",
+                            head->status_line};
                 return std::nullopt;
             }
             // A relative Location keeps the credentials (resolve_reference copies them);
@@ -225,7 +235,8 @@ std::optional<http_answer> fetch(const url &target, const request_setting &setti
                 next->has_userinfo = true;
             }
             if (hop + 1 > max_redirects || visited.count(next->without_userinfo())) {
-                *failure = {BASS_ERROR_FILEOPEN, "too many redirects"};
+                *failure = {BASS_ERROR_FILEOPEN, "too many redirects, or a loop",
+                            head->status_line};
                 return std::nullopt;
             }
             current = *next;
@@ -233,7 +244,7 @@ std::optional<http_answer> fetch(const url &target, const request_setting &setti
         }
         // Error answers come with bodies (HTML, "Mount unavailable"); they are never read.
         if (code / 100 != 2 || code == 204) {
-            *failure = {BASS_ERROR_FILEOPEN, head->status_line};
+            *failure = {BASS_ERROR_FILEOPEN, "an error answer", head->status_line};
             return std::nullopt;
         }
         http_answer answer;
@@ -242,6 +253,57 @@ std::optional<http_answer> fetch(const url &target, const request_setting &setti
         answer.body = std::make_unique<body_reader>(std::move(connection), *head,
                                                     std::move(leftover), !head->is_live());
         return answer;
+    }
+}
+
+} // namespace
+
+std::optional<http_answer> fetch(const url &target, const request_setting &setting,
+                                 clock_type::time_point deadline, const stop_signal &stop,
+                                 connect_failure *failure) {
+    url current = target;
+    std::optional<http_answer> answer = follow_redirects(current, setting, deadline, stop, failure);
+    if (!answer) {
+        log_failure(current, *failure);
+    }
+    return answer;
+}
+
+void log_attempt(const url &target, const request_setting &setting) {
+    if (!debug_log_enabled()) {
+        return;
+    }
+    std::string line = "connecting to " + target.without_userinfo();
+    if (setting.proxy) {
+        const std::string &host = setting.proxy->host;
+        bool ipv6 = host.find(':') != std::string::npos;
+        line += " through the proxy " + (ipv6 ? "[" + host + "]" : host) + ":" +
+                std::to_string(setting.proxy->port);
+    }
+    debug_log_line(line);
+}
+
+namespace {
+
+void write_failure_line(const std::string &where, const connect_failure &failure) {
+    std::string line = where + ": ";
+    if (!failure.status_line.empty()) {
+        line += failure.status_line + ": ";
+    }
+    debug_log_line(line + failure.reason + " (error " + std::to_string(failure.error) + ")");
+}
+
+} // namespace
+
+void log_failure(const url &where, const connect_failure &failure) {
+    if (debug_log_enabled()) {
+        write_failure_line(where.without_userinfo(), failure);
+    }
+}
+
+void log_failure(const std::string &unparsed, const connect_failure &failure) {
+    if (debug_log_enabled()) {
+        write_failure_line(without_credentials(unparsed), failure);
     }
 }
 

@@ -1,4 +1,5 @@
-// One HTTP exchange and the decoded body that follows it: what the network input is made of.
+// One HTTP exchange and the decoded body that follows it: what the network input is made of;
+// and the debug log's lines about connecting.
 //
 // Threads: the stream's download thread; only the stop_signal is shared.
 #pragma once
@@ -54,5 +55,12 @@ std::optional<http_answer> fetch(const url &target, const request_setting &setti
                                  connect_failure *failure);
 
 constexpr int max_redirects = 10;
+
+// Debug-log lines (core/debug_log.h); they never show credentials and cost nothing while
+// the log is off. fetch() writes its own; the network input adds what it decides itself.
+void log_attempt(const url &target, const request_setting &setting);
+void log_failure(const url &where, const connect_failure &failure);
+// For a URL or proxy setting that did not parse.
+void log_failure(const std::string &unparsed, const connect_failure &failure);
 
 } // namespace audio

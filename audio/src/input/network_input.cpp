@@ -6,6 +6,8 @@
 #include "input/icy_filter.h"
 #include "input/playlist.h"
 
+#include "core/debug_log.h"
+
 #include "brevora_audio.h"
 
 #include <cctype>
@@ -65,6 +67,17 @@ io_status read_body_start(body_reader &body, size_t limit, clock_type::time_poin
     return io_status::ok;
 }
 
+const char *lost_connection_reason(io_status status) {
+    switch (status) {
+    case io_status::closed:
+        return "the server closed the connection";
+    case io_status::timeout:
+        return "nothing arrived within the time-out";
+    default:
+        return "the connection failed";
+    }
+}
+
 bool looks_like_html(const std::string &start) {
     std::string lower;
     for (char c : start.substr(0, 64)) {
@@ -96,6 +109,7 @@ class http_network_input : public network_input {
         return clock_type::now() + std::chrono::milliseconds(options_.timeout_ms);
     }
     connect_failure try_url(const url &target, int depth);
+    connect_failure refuse_answer(const http_answer &answer, int error, const char *reason);
     connect_failure play_answer(http_answer answer, std::string start);
     bool reconnect();
 
@@ -122,11 +136,13 @@ bool http_network_input::open(const std::string &text, int *error) {
     if (!options_.proxy.empty()) {
         proxy_ = parse_proxy_setting(options_.proxy);
         if (!proxy_) {
+            log_failure(options_.proxy, {BASS_ERROR_FILEOPEN, "not a proxy setting"});
             *error = BASS_ERROR_FILEOPEN;
             return false;
         }
     }
     if (!target) {
+        log_failure(text, {BASS_ERROR_FILEOPEN, "not a URL that can be opened"});
         *error = BASS_ERROR_FILEOPEN;
         return false;
     }
@@ -152,7 +168,7 @@ connect_failure http_network_input::try_url(const url &target, int depth) {
             *answer->body, kind == playlist_kind::none ? sniff_size : max_playlist_size,
             deadline_from_now(), &start);
         if (status != io_status::ok) {
-            return {BASS_ERROR_TIMEOUT, "timed out reading the answer"};
+            return refuse_answer(*answer, BASS_ERROR_TIMEOUT, "timed out reading the answer");
         }
         playlist_kind sniffed = sniff_playlist(start);
         if (kind == playlist_kind::none || sniffed == playlist_kind::hls) {
@@ -161,38 +177,52 @@ connect_failure http_network_input::try_url(const url &target, int depth) {
     }
     if (kind == playlist_kind::none) {
         if (type == "text/html" || looks_like_html(start)) {
-            return {BASS_ERROR_FILEFORM, "a web page, not a stream"};
+            return refuse_answer(*answer, BASS_ERROR_FILEFORM, "a web page, not a stream");
         }
         return play_answer(std::move(*answer), std::move(start));
     }
     if (kind == playlist_kind::hls || !options_.follow_playlists) {
-        return {BASS_ERROR_FILEFORM, "a playlist"};
+        return refuse_answer(*answer, BASS_ERROR_FILEFORM,
+                             kind == playlist_kind::hls ? "an HLS playlist, not a stream"
+                                                        : "a playlist, not followed");
     }
     if (depth >= max_playlist_depth) {
-        return {BASS_ERROR_FILEOPEN, "playlists nested too deeply"};
+        return refuse_answer(*answer, BASS_ERROR_FILEOPEN, "playlists nested too deeply");
     }
     if (start.size() < max_playlist_size) {
         std::string rest;
         if (read_body_start(*answer->body, max_playlist_size - start.size(), deadline_from_now(),
                             &rest) != io_status::ok) {
-            return {BASS_ERROR_TIMEOUT, "timed out reading the playlist"};
+            return refuse_answer(*answer, BASS_ERROR_TIMEOUT, "timed out reading the playlist");
         }
         start += rest;
     }
-    failure = {BASS_ERROR_FILEOPEN, "the playlist has no playable entry"};
+    // Each entry that fails has logged why; the playlist's own line is only for having none.
+    bool tried_an_entry = false;
     for (const std::string &entry : parse_playlist(kind, start)) {
         if (stop_.requested()) {
-            return {BASS_ERROR_TIMEOUT, "stopped"};
+            return refuse_answer(*answer, BASS_ERROR_TIMEOUT, "stopped in a playlist");
         }
         std::optional<url> entry_url = resolve_reference(answer->final_url, entry);
         if (!entry_url) {
             continue; // another scheme (mms://, a file): not ours to play
         }
+        tried_an_entry = true;
         failure = try_url(*entry_url, depth + 1);
         if (failure.error == 0) {
             return failure;
         }
     }
+    if (!tried_an_entry) {
+        return refuse_answer(*answer, BASS_ERROR_FILEOPEN, "a playlist with no playable entry");
+    }
+    return failure;
+}
+
+connect_failure http_network_input::refuse_answer(const http_answer &answer, int error,
+                                                  const char *reason) {
+    connect_failure failure{error, reason, answer.head.status_line};
+    log_failure(answer.final_url, failure);
     return failure;
 }
 
@@ -234,7 +264,18 @@ long http_network_input::read(uint8_t *buffer, size_t size) {
                 return -1;
             }
             if (result.status != io_status::ok) {
-                if (!live_ || !reconnect()) {
+                if (!live_) {
+                    return stop_.requested() ? -1 : 0;
+                }
+                if (debug_log_enabled()) {
+                    debug_log_line(stream_url_.without_userinfo() + ": " +
+                                   lost_connection_reason(result.status) + ", reconnecting");
+                }
+                if (!reconnect()) {
+                    if (debug_log_enabled() && !stop_.requested()) {
+                        debug_log_line(stream_url_.without_userinfo() +
+                                       ": reconnecting failed, the stream ends");
+                    }
                     return stop_.requested() ? -1 : 0;
                 }
                 continue;
@@ -273,6 +314,7 @@ bool http_network_input::reconnect() {
         }
         std::string type = answer->head.content_type();
         if (type == "text/html" || playlist_kind_from_content_type(type) != playlist_kind::none) {
+            refuse_answer(*answer, BASS_ERROR_FILEFORM, "not a stream any more");
             continue;
         }
         // head_ stays the first response's: other threads read it through is_icy() and

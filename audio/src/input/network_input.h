@@ -67,6 +67,9 @@ class network_input {
 // and differs from the last text reported, so a reconnect's repeat of the current title is
 // not reported twice.
 //
+// Diagnostics: each connection attempt, each failure (with its reason) and each reconnect
+// goes to the debug log (core/debug_log.h), never with credentials.
+//
 // Reconnecting: a live stream (an ICY answer, icy-/ice- headers, or no Content-Length) whose
 // connection ends, fails or stalls for timeout_ms is requested again from its final URL,
 // within timeout_ms, with growing pauses; read() returns 0 only when that fails.

@@ -4,6 +4,7 @@
 
 #include "brevora_audio.h"
 
+#include <atomic>
 #include <mutex>
 #include <thread>
 
@@ -176,6 +177,13 @@ class tcp_transport : public transport {
     const stop_signal &stop_;
 };
 
+int system_address_lookup(const char *host, const char *service, const addrinfo *hints,
+                          addrinfo **found) {
+    return getaddrinfo(host, service, hints, found);
+}
+
+std::atomic<address_lookup> current_address_lookup{system_address_lookup};
+
 // getaddrinfo cannot be interrupted, so it runs on a helper thread that the caller stops
 // waiting for on a stop or time-out; the helper then cleans up after itself.
 struct resolution {
@@ -189,12 +197,13 @@ struct resolution {
 io_status resolve(const std::string &host, unsigned port, clock_type::time_point deadline,
                   const stop_signal &stop, addrinfo **addresses, int *status) {
     auto shared = std::make_shared<resolution>();
-    std::thread([shared, host, port] {
+    address_lookup lookup = current_address_lookup.load();
+    std::thread([shared, host, port, lookup] {
         addrinfo hints{};
         hints.ai_family = AF_UNSPEC;
         hints.ai_socktype = SOCK_STREAM;
         addrinfo *found = nullptr;
-        int result = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
+        int result = lookup(host.c_str(), std::to_string(port).c_str(), &hints, &found);
         std::lock_guard<std::mutex> guard(shared->lock);
         if (shared->abandoned) {
             if (found) {
@@ -225,6 +234,10 @@ io_status resolve(const std::string &host, unsigned port, clock_type::time_point
 
 } // namespace
 
+void set_address_lookup(address_lookup lookup) {
+    current_address_lookup.store(lookup ? lookup : system_address_lookup);
+}
+
 std::unique_ptr<transport> connect_tcp(const std::string &host, unsigned port,
                                        clock_type::time_point deadline, const stop_signal &stop,
                                        connect_failure *failure) {
@@ -233,11 +246,14 @@ std::unique_ptr<transport> connect_tcp(const std::string &host, unsigned port,
     int status = 0;
     io_status resolved = resolve(host, port, deadline, stop, &addresses, &status);
     if (resolved != io_status::ok) {
-        *failure = {BASS_ERROR_TIMEOUT, "timed out resolving " + host};
+        *failure = {BASS_ERROR_TIMEOUT, (resolved == io_status::stopped ? "stopped resolving "
+                                                                        : "timed out resolving ") +
+                                            host};
         return nullptr;
     }
     if (status != 0 || !addresses) {
-        *failure = {BASS_ERROR_FILEOPEN, "cannot resolve " + host};
+        *failure = {BASS_ERROR_FILEOPEN,
+                    "cannot resolve " + host + " (look-up error " + std::to_string(status) + ")"};
         return nullptr;
     }
     *failure = {BASS_ERROR_FILEOPEN, "cannot connect to " + host};
@@ -263,7 +279,10 @@ std::unique_ptr<transport> connect_tcp(const std::string &host, unsigned port,
                 error = socket_error;
             } else {
                 close_socket(s);
-                *failure = {BASS_ERROR_TIMEOUT, "timed out connecting to " + host};
+                *failure = {BASS_ERROR_TIMEOUT,
+                            (waited == io_status::stopped ? "stopped connecting to "
+                                                          : "timed out connecting to ") +
+                                host};
                 if (waited == io_status::stopped) {
                     break;
                 }
@@ -274,8 +293,12 @@ std::unique_ptr<transport> connect_tcp(const std::string &host, unsigned port,
             connected = std::make_unique<tcp_transport>(s, stop);
         } else {
             close_socket(s);
+            // A time-out or missing route on another address explains more than a refusal.
+            std::string code = " (socket error " + std::to_string(error) + ")";
             if (is_no_network(error) && failure->error == BASS_ERROR_FILEOPEN) {
-                *failure = {BASS_ERROR_NONET, "no network route to " + host};
+                *failure = {BASS_ERROR_NONET, "no network route to " + host + code};
+            } else if (failure->error == BASS_ERROR_FILEOPEN) {
+                failure->reason = "cannot connect to " + host + code;
             }
         }
     }

@@ -80,7 +80,7 @@ class tls_transport : public transport {
             return false;
         }
         if (!load_roots(&roots_, ca_file)) {
-            failure->text = "no trust roots";
+            failure->reason = "no trust roots";
             return false;
         }
         mbedtls_ssl_conf_authmode(&config_, MBEDTLS_SSL_VERIFY_REQUIRED);
@@ -99,11 +99,13 @@ class tls_transport : public transport {
             }
             if (last_inner_status_ == io_status::timeout ||
                 last_inner_status_ == io_status::stopped) {
-                *failure = {BASS_ERROR_TIMEOUT, "timed out in the TLS handshake"};
+                *failure = {BASS_ERROR_TIMEOUT, last_inner_status_ == io_status::stopped
+                                                    ? "stopped in the TLS handshake"
+                                                    : "timed out in the TLS handshake"};
             } else {
                 char text[160];
                 mbedtls_strerror(result, text, sizeof text);
-                failure->text = text;
+                failure->reason = text;
             }
             return false;
         }

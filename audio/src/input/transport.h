@@ -11,6 +11,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
+
+struct addrinfo; // from the system's socket headers
 
 namespace audio {
 
@@ -39,11 +42,23 @@ class transport {
                                 clock_type::time_point deadline) = 0;
 };
 
-// Why connecting failed, as the library reports it (a BASS_ERROR_* code).
+// Why connecting failed: the code the library reports (a BASS_ERROR_* code), and for the
+// debug log the reason and the status line of the answer that failed, if there was one.
 struct connect_failure {
+    connect_failure() = default;
+    connect_failure(int error, std::string reason, std::string status_line = "")
+        : error(error), reason(std::move(reason)), status_line(std::move(status_line)) {}
     int error = 0;
-    std::string text;
+    std::string reason;
+    std::string status_line;
 };
+
+// The name look-up connect_tcp() uses, with getaddrinfo's contract (the list it returns is
+// released with freeaddrinfo). Tests set their own so that none depends on the machine's
+// DNS; null restores getaddrinfo. Thread-safe: a look-up uses the one set when it starts.
+using address_lookup = int (*)(const char *host, const char *service, const addrinfo *hints,
+                               addrinfo **found);
+void set_address_lookup(address_lookup lookup);
 
 // Resolves host and connects to the first address that answers. On failure returns null
 // and fills *failure: BASS_ERROR_FILEOPEN (refused, unreachable host, unknown name),

@@ -88,6 +88,16 @@ std::string url::without_userinfo() const {
     return scheme + "://" + host_header() + path;
 }
 
+std::string without_credentials(const std::string &text) {
+    size_t scheme_end = text.find("://");
+    size_t start = scheme_end == std::string::npos ? 0 : scheme_end + 3;
+    size_t at = text.rfind('@');
+    if (at == std::string::npos || at < start) {
+        return text;
+    }
+    return text.substr(0, start) + text.substr(at + 1);
+}
+
 std::optional<url> parse_url(const std::string &text) {
     if (has_forbidden_characters(text)) {
         return std::nullopt;

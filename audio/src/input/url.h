@@ -35,6 +35,11 @@ std::optional<url> parse_url(const std::string &text);
 // URLs, scheme-relative ("//host/x"), absolute paths and path-relative references.
 std::optional<url> resolve_reference(const url &base, const std::string &reference);
 
+// A URL or proxy setting as typed, for showing: without "user:password@". Everything after
+// the scheme up to the last '@' goes, since text that did not parse may have an authority
+// that ends anywhere.
+std::string without_credentials(const std::string &text);
+
 std::string percent_decode(const std::string &text);
 std::string base64_encode(const std::string &bytes);
 
