@@ -3,6 +3,7 @@
 // sound server is the silent one, and reports what the stream says about itself. Also
 // frees streams while a library thread's callback waits in a synchronous SendMessage to
 // the freeing thread, as the player's callbacks do.
+#include "audio_library_scope.h"
 #include "brevora_audio.h"
 #include "icecast_fixture_port.h"
 #include "played_tone.h"
@@ -66,6 +67,7 @@ TEST(AudioIcecastWindows, PlaysAnMp3MountAndReportsItsTags) {
     ASSERT_NE(port, 0) << "no Icecast port from the fixture";
     ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
     played_tone tone;
+    audio_library_scope library;
 
     std::string url = "http://127.0.0.1:" + std::to_string(port) + "/tone.mp3";
     HSTREAM s = BASS_StreamCreateURL(url.c_str(), 0,
@@ -189,6 +191,7 @@ TEST(AudioIcecastWindows, FreesWhileADownloadProcedureWaitsInSendMessage) {
     ASSERT_NE(port, 0) << "no Icecast port from the fixture";
     ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
     message_target target;
+    audio_library_scope library; // the download procedure has &target until the library ends
     std::string url = "http://127.0.0.1:" + std::to_string(port) + "/tone.mp3";
     HSTREAM s = BASS_StreamCreateURL(url.c_str(), 0, 0, send_from_download, &target);
     ASSERT_NE(s, 0u) << BASS_ErrorGetCode();
@@ -212,6 +215,7 @@ TEST(AudioIcecastWindows, FreesWhileAMetaSyncWaitsInSendMessage) {
     ASSERT_NE(port, 0) << "no Icecast port from the fixture";
     ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
     message_target target;
+    audio_library_scope library; // the META sync has &target until the library ends
     std::string url = "http://127.0.0.1:" + std::to_string(port) + "/tone.mp3";
     HSTREAM s = BASS_StreamCreateURL(url.c_str(), 0, 0, nullptr, nullptr);
     ASSERT_NE(s, 0u) << BASS_ErrorGetCode();
