@@ -21,12 +21,13 @@ class ImportTest : public EditorTest {
         return path;
     }
 
-    rows import(const std::string &content) {
+    rows import(const std::string &content, const call_site &where = call_site::current()) {
+        call_site_trace trace(where);
         std::string path = playlist(content);
         EXPECT_TRUE(is_extended_m3u(path.c_str()));
         EXPECT_EQ(import_m3u(path.c_str()), 0);
-        expect_list_matches_box();
-        return nodes();
+        expect_list_matches_box(where);
+        return nodes(where);
     }
 };
 
