@@ -106,6 +106,7 @@ TEST(AudioIcecastWindows, PlaysAnMp3MountAndReportsItsTags) {
 struct message_target {
     HWND window = nullptr;
     HANDLE sending = CreateEventW(nullptr, TRUE, FALSE, nullptr); // a callback is about to send
+    HANDLE returned_event = CreateEventW(nullptr, TRUE, FALSE, nullptr); // and its send returned
     std::atomic<bool> armed{false};
     std::atomic<int> answered{0};
     std::atomic<int> returned{0};
@@ -125,6 +126,7 @@ struct message_target {
     ~message_target() {
         DestroyWindow(window);
         CloseHandle(sending);
+        CloseHandle(returned_event);
     }
 
     // On a library thread: the first armed call tells the test and waits for its answer.
@@ -134,6 +136,7 @@ struct message_target {
         SetEvent(sending);
         SendMessageW(window, WM_APP, 0, 0);
         ++returned;
+        SetEvent(returned_event);
     }
 
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
@@ -230,8 +233,8 @@ TEST(AudioIcecastWindows, FreesWhileAMetaSyncWaitsInSendMessage) {
         watchdog guard("a window-thread free inside a blocked META sync's message");
         // Answer messages as a window's thread does: the handler frees the stream while
         // the sync procedure that sent the message is still inside the library's thread.
-        while (target.returned == 0) {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_SENDMESSAGE);
+        while (MsgWaitForMultipleObjects(1, &target.returned_event, FALSE, INFINITE,
+                                         QS_SENDMESSAGE) != WAIT_OBJECT_0) {
             MSG message;
             PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         }

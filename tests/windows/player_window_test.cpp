@@ -287,15 +287,8 @@ TEST_F(PlayerWindow, ButtonsTakeTheFocusBackToTheDialog) {
 }
 
 TEST_F(PlayerWindow, CloseFinishesTheRecordingThenDestroyReleasesTheLibrary) {
+    scratch_current_folder scratch(L"brevora-close-test");
     ASSERT_TRUE(start_player());
-    wchar_t folder[MAX_PATH];
-    GetTempPathW(MAX_PATH, folder);
-    wcscat(folder, L"brevora-close-test");
-    CreateDirectoryW(folder, nullptr);
-    wchar_t previous_folder[MAX_PATH];
-    GetCurrentDirectoryW(MAX_PATH, previous_folder);
-    SetCurrentDirectoryW(folder);
-    DeleteFileW(L"Artist - Song.mp3");
     HANDLE working = CreateFileW(L"rec.mp3", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(working, INVALID_HANDLE_VALUE);
     CloseHandle(working);
@@ -316,8 +309,6 @@ TEST_F(PlayerWindow, CloseFinishesTheRecordingThenDestroyReleasesTheLibrary) {
     EXPECT_NE(GetFileAttributesW(L"Artist - Song.mp3"), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetFileAttributesW(L"rec.mp3"), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(main_window != nullptr && IsWindow(main_window), false);
-    DeleteFileW(L"Artist - Song.mp3");
-    SetCurrentDirectoryW(previous_folder);
 }
 
 TEST_F(PlayerWindow, CloseWithoutRecordingTouchesNoFile) {
