@@ -116,7 +116,7 @@ TEST_F(PlayerRecordingEndToEnd, RecordingTheDemoStationGivesAnMp3NamedAfterTheSo
     EXPECT_EQ(BASS_Encode_IsActive(encoder_handle), DWORD{BASS_ACTIVE_PLAYING});
     // Record until lame.exe has written three seconds of 128 kbps MP3 (it writes as it
     // encodes); the file's size is all it tells the world.
-    const long long three_seconds = 3 * 128000 / 8;
+    constexpr long long three_seconds = 3 * 128000 / 8;
     EXPECT_TRUE(eventually([] { return file_size(L"rec.mp3") >= three_seconds; }, 30000))
         << file_size(L"rec.mp3") << " bytes of rec.mp3";
     click(IDC_RECORD);
