@@ -2,6 +2,7 @@
 // device (set up by CTest) makes waveOut open, so the device output is what plays, not
 // the silent one. The null device takes samples faster than real time, so only what is
 // played, not when, is checked.
+#include "audio_library_scope.h"
 #include "brevora_audio.h"
 #include "icecast_fixture_port.h"
 #include "played_tone.h"
@@ -10,11 +11,41 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
 #include <string>
-#include <thread>
 
 namespace {
+
+// Counts the blocks handed to a stream's download procedure, so that a test can wait for the
+// next one instead of guessing how long the download takes.
+class download_blocks {
+  public:
+    static void CALLBACK count(const void *, DWORD length, void *user) {
+        if (length == 0)
+            return;
+        auto *self = static_cast<download_blocks *>(user);
+        {
+            std::lock_guard<std::mutex> guard(self->lock_);
+            ++self->count_;
+        }
+        self->arrived_.notify_all();
+    }
+    // Waits until more than `seen` blocks have arrived (then updates it); false at the deadline.
+    bool wait_past(unsigned long &seen, std::chrono::steady_clock::time_point deadline) {
+        std::unique_lock<std::mutex> guard(lock_);
+        if (!arrived_.wait_until(guard, deadline, [&] { return count_ > seen; }))
+            return false;
+        seen = count_;
+        return true;
+    }
+
+  private:
+    std::mutex lock_; // guards count_
+    std::condition_variable arrived_;
+    unsigned long count_ = 0;
+};
 
 TEST(AudioDeviceWindows, PlaysThroughWaveOutAndClosesTheDeviceOnRelease) {
     int port = icecast_port();
@@ -23,15 +54,18 @@ TEST(AudioDeviceWindows, PlaysThroughWaveOutAndClosesTheDeviceOnRelease) {
     EXPECT_EQ(audio::output_name(), "waveOut");
 
     played_tone tone;
+    download_blocks downloaded;
+    audio_library_scope library; // the download procedure has &downloaded until the library ends
     std::string url = "http://127.0.0.1:" + std::to_string(port) + "/tone.mp3";
-    HSTREAM s = BASS_StreamCreateURL(url.c_str(), 0, BASS_STREAM_BLOCK, nullptr, nullptr);
+    HSTREAM s = BASS_StreamCreateURL(url.c_str(), 0, BASS_STREAM_BLOCK, download_blocks::count,
+                                     &downloaded);
     ASSERT_NE(s, 0u) << BASS_ErrorGetCode();
-    // Play once the buffer is three quarters full, as the player does.
+    // Play once the buffer is three quarters full, as the player does; it fills as blocks come.
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    unsigned long seen = 0;
     while (BASS_StreamGetFilePosition(s, BASS_FILEPOS_BUFFER) * 4 <
-               BASS_StreamGetFilePosition(s, BASS_FILEPOS_END) * 3 &&
-           std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+           BASS_StreamGetFilePosition(s, BASS_FILEPOS_END) * 3)
+        ASSERT_TRUE(downloaded.wait_past(seen, deadline)) << "the buffer never filled";
     ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
 
     // Half a second of the tone, after a tenth for the decoder's start.

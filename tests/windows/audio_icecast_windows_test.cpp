@@ -3,6 +3,7 @@
 // sound server is the silent one, and reports what the stream says about itself. Also
 // frees streams while a library thread's callback waits in a synchronous SendMessage to
 // the freeing thread, as the player's callbacks do.
+#include "audio_library_scope.h"
 #include "brevora_audio.h"
 #include "icecast_fixture_port.h"
 #include "played_tone.h"
@@ -66,6 +67,7 @@ TEST(AudioIcecastWindows, PlaysAnMp3MountAndReportsItsTags) {
     ASSERT_NE(port, 0) << "no Icecast port from the fixture";
     ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
     played_tone tone;
+    audio_library_scope library;
 
     std::string url = "http://127.0.0.1:" + std::to_string(port) + "/tone.mp3";
     HSTREAM s = BASS_StreamCreateURL(url.c_str(), 0,
@@ -104,6 +106,7 @@ TEST(AudioIcecastWindows, PlaysAnMp3MountAndReportsItsTags) {
 struct message_target {
     HWND window = nullptr;
     HANDLE sending = CreateEventW(nullptr, TRUE, FALSE, nullptr); // a callback is about to send
+    HANDLE returned_event = CreateEventW(nullptr, TRUE, FALSE, nullptr); // and its send returned
     std::atomic<bool> armed{false};
     std::atomic<int> answered{0};
     std::atomic<int> returned{0};
@@ -123,6 +126,7 @@ struct message_target {
     ~message_target() {
         DestroyWindow(window);
         CloseHandle(sending);
+        CloseHandle(returned_event);
     }
 
     // On a library thread: the first armed call tells the test and waits for its answer.
@@ -132,6 +136,7 @@ struct message_target {
         SetEvent(sending);
         SendMessageW(window, WM_APP, 0, 0);
         ++returned;
+        SetEvent(returned_event);
     }
 
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
@@ -189,6 +194,7 @@ TEST(AudioIcecastWindows, FreesWhileADownloadProcedureWaitsInSendMessage) {
     ASSERT_NE(port, 0) << "no Icecast port from the fixture";
     ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
     message_target target;
+    audio_library_scope library; // the download procedure has &target until the library ends
     std::string url = "http://127.0.0.1:" + std::to_string(port) + "/tone.mp3";
     HSTREAM s = BASS_StreamCreateURL(url.c_str(), 0, 0, send_from_download, &target);
     ASSERT_NE(s, 0u) << BASS_ErrorGetCode();
@@ -212,6 +218,7 @@ TEST(AudioIcecastWindows, FreesWhileAMetaSyncWaitsInSendMessage) {
     ASSERT_NE(port, 0) << "no Icecast port from the fixture";
     ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
     message_target target;
+    audio_library_scope library; // the META sync has &target until the library ends
     std::string url = "http://127.0.0.1:" + std::to_string(port) + "/tone.mp3";
     HSTREAM s = BASS_StreamCreateURL(url.c_str(), 0, 0, nullptr, nullptr);
     ASSERT_NE(s, 0u) << BASS_ErrorGetCode();
@@ -226,8 +233,8 @@ TEST(AudioIcecastWindows, FreesWhileAMetaSyncWaitsInSendMessage) {
         watchdog guard("a window-thread free inside a blocked META sync's message");
         // Answer messages as a window's thread does: the handler frees the stream while
         // the sync procedure that sent the message is still inside the library's thread.
-        while (target.returned == 0) {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_SENDMESSAGE);
+        while (MsgWaitForMultipleObjects(1, &target.returned_event, FALSE, INFINITE,
+                                         QS_SENDMESSAGE) != WAIT_OBJECT_0) {
             MSG message;
             PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         }

@@ -1,7 +1,7 @@
 // Saving the list to stations.ini, and the editor's modal run: close, Escape and Enter.
 #include "editor_test_support.h"
 
-#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -120,29 +120,18 @@ TEST_F(EditorTest, FailedSaveKeepsTheOldFileTheWindowAndTheList) {
 // Runs the editor modally on this thread while drive() works it from another thread.
 class EditorRunTest : public EditorTest {
   protected:
-    HWND running_window = nullptr;
-
-    void run(const std::function<void(HWND)> &drive) {
+    void run(const std::function<void(HWND)> &drive,
+             const call_site &where = call_site::current()) {
+        call_site_trace trace(where);
+        bool shown = false;
         std::thread driver([&] {
-            for (int attempt = 0; attempt < 500 && !running_window; attempt++) {
-                EnumThreadWindows(
-                    window_thread,
-                    [](HWND window, LPARAM data) -> BOOL {
-                        wchar_t title[64] = L"";
-                        InternalGetWindowText(window, title, 64);
-                        if (IsWindowVisible(window) && std::wstring(title) == L"Station Editor")
-                            *reinterpret_cast<HWND *>(data) = window;
-                        return TRUE;
-                    },
-                    reinterpret_cast<LPARAM>(&running_window));
-                Sleep(10);
-            }
-            if (running_window)
-                drive(running_window);
+            shown = WaitForSingleObject(editor_shown, 15000) == WAIT_OBJECT_0;
+            if (shown)
+                drive(shown_editor);
         });
         run_editor(GetModuleHandleA(nullptr));
         driver.join();
-        ASSERT_NE(running_window, nullptr) << "the editor window never showed";
+        ASSERT_TRUE(shown) << "the editor window never showed";
         EXPECT_EQ(station_head, nullptr) << "the list outlives the run";
     }
 };

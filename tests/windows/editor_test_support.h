@@ -1,8 +1,9 @@
 // Runs the editor's window in-process for tests: each test gets its own folder for
-// stations.ini, and a watcher thread records and closes every message box the window
-// shows, so commands that show one return.
+// stations.ini, and a hook on the window's thread records and closes every message box the
+// window shows as it comes up, so commands that show one return.
 #pragma once
 
+#include "call_site.h"
 #include "editor_commands.h"
 #include "editor_dialog.h"
 #include "editor_ids.h"
@@ -17,9 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -60,12 +59,18 @@ class EditorTest : public ::testing::Test {
         std::snprintf(ini_path, sizeof ini_path, "%s\\stations.ini", folder.c_str());
         station_head = nullptr;
         window_thread = GetCurrentThreadId();
-        watcher = std::thread([this] { watch_windows(); });
+        editor_shown = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        watched_test = this;
+        shown_hook =
+            SetWindowsHookExW(WH_CALLWNDPROCRET, on_window_message, nullptr, window_thread);
+        ASSERT_NE(shown_hook, nullptr);
     }
 
     void TearDown() override {
-        stop_watching = true;
-        watcher.join();
+        if (shown_hook)
+            UnhookWindowsHookEx(shown_hook);
+        watched_test = nullptr;
+        CloseHandle(editor_shown);
         if (dialog)
             DestroyWindow(dialog);
         free_station_list();
@@ -76,7 +81,9 @@ class EditorTest : public ::testing::Test {
 
     std::string path_of(const std::string &name) const { return folder + "\\" + name; }
 
-    static void write_file(const std::string &path, const std::string &content) {
+    static void write_file(const std::string &path, const std::string &content,
+                           const call_site &where = call_site::current()) {
+        call_site_trace trace(where);
         FILE *file = std::fopen(path.c_str(), "wb");
         ASSERT_NE(file, nullptr) << path;
         std::fwrite(content.data(), 1, content.size(), file);
@@ -97,16 +104,18 @@ class EditorTest : public ::testing::Test {
     }
 
     // Opens the window modelessly on this thread, as the modal run would, and shows it.
-    void open_window() {
+    void open_window(const call_site &where = call_site::current()) {
+        call_site_trace trace(where);
         dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_EDITOR),
                                     nullptr, editor_dialog, 0);
         ASSERT_NE(dialog, nullptr);
         ShowWindow(dialog, SW_SHOW);
     }
 
-    void open_window_on(const std::string &ini_content) {
-        write_file(ini_path, ini_content);
-        open_window();
+    void open_window_on(const std::string &ini_content,
+                        const call_site &where = call_site::current()) {
+        write_file(ini_path, ini_content, where);
+        open_window(where);
     }
 
     // What a click on a button sends.
@@ -144,7 +153,9 @@ class EditorTest : public ::testing::Test {
     }
 
     // The rows as (name, url) pairs, walking the list; checks the back links on the way.
-    std::vector<std::pair<std::string, std::string>> nodes() const {
+    std::vector<std::pair<std::string, std::string>>
+    nodes(const call_site &where = call_site::current()) const {
+        call_site_trace trace(where);
         std::vector<std::pair<std::string, std::string>> result;
         const station_node *previous = nullptr;
         for (const station_node *node = station_head; node; node = node->next) {
@@ -156,9 +167,9 @@ class EditorTest : public ::testing::Test {
         return result;
     }
 
-    std::vector<std::string> names() const {
+    std::vector<std::string> names(const call_site &where = call_site::current()) const {
         std::vector<std::string> result;
-        for (auto &row : nodes())
+        for (auto &row : nodes(where))
             result.push_back(row.first);
         return result;
     }
@@ -169,7 +180,8 @@ class EditorTest : public ::testing::Test {
     }
 
     // After every command list box row i shows node i, and there are as many of each.
-    void expect_list_matches_box() const {
+    void expect_list_matches_box(const call_site &where = call_site::current()) const {
+        call_site_trace trace(where);
         std::vector<std::string> texts = row_texts();
         size_t row = 0;
         for (const station_node *node = station_head; node; node = node->next, row++) {
@@ -183,13 +195,12 @@ class EditorTest : public ::testing::Test {
         return static_cast<int>(SendMessageA(station_listbox, LB_GETTOPINDEX, 0, 0));
     }
 
-    std::vector<message_box_record> take_message_boxes() {
-        std::lock_guard<std::mutex> lock(records_lock);
-        return std::exchange(records, {});
-    }
+    std::vector<message_box_record> take_message_boxes() { return std::exchange(records, {}); }
 
     // Runs action on this thread and expects exactly one message box from it.
-    message_box_record expect_one_message(const std::function<void()> &action) {
+    message_box_record expect_one_message(const std::function<void()> &action,
+                                          const call_site &where = call_site::current()) {
+        call_site_trace trace(where);
         take_message_boxes();
         action();
         std::vector<message_box_record> shown = take_message_boxes();
@@ -197,18 +208,24 @@ class EditorTest : public ::testing::Test {
         return shown.empty() ? message_box_record{} : shown.front();
     }
 
-    void expect_no_message() { EXPECT_TRUE(take_message_boxes().empty()); }
+    void expect_no_message(const call_site &where = call_site::current()) {
+        call_site_trace trace(where);
+        EXPECT_TRUE(take_message_boxes().empty());
+    }
 
-    // Called on the watcher thread for a file dialog of the window's thread; it must close it.
+    // Called on the window's thread for the next file dialog as it comes up, then dropped; it
+    // must close the dialog. Without one the dialog is cancelled.
     std::function<void(HWND)> file_dialog_handler;
 
     DWORD window_thread = 0;
+    // Set, with shown_editor, when a "Station Editor" window comes up.
+    HANDLE editor_shown = nullptr;
+    std::atomic<HWND> shown_editor{nullptr};
 
   private:
-    std::thread watcher;
-    std::atomic<bool> stop_watching{false};
-    std::mutex records_lock;
-    std::vector<message_box_record> records;
+    inline static EditorTest *watched_test = nullptr; // the running test, for the hook
+    HHOOK shown_hook = nullptr;
+    std::vector<message_box_record> records; // only the window's thread touches these
     std::vector<HWND> handled;
 
     void remove_folder_content() {
@@ -262,47 +279,41 @@ class EditorTest : public ::testing::Test {
         return record;
     }
 
-    void watch_windows() {
-        while (!stop_watching) {
-            // A closed window's handle may come back for a later one.
-            handled.erase(std::remove_if(handled.begin(), handled.end(),
-                                         [](HWND window) { return !IsWindow(window); }),
-                          handled.end());
-            std::vector<HWND> dialogs;
-            EnumThreadWindows(
-                window_thread,
-                [](HWND window, LPARAM data) -> BOOL {
-                    if (IsWindowVisible(window) && class_of(window) == "#32770")
-                        reinterpret_cast<std::vector<HWND> *>(data)->push_back(window);
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&dialogs));
-            for (HWND window : dialogs) {
-                // Sends no message: the window's thread may be busy, or waiting for us.
-                wchar_t wide_title[128] = L"";
-                InternalGetWindowText(window, wide_title, 128);
-                std::wstring wide(wide_title);
-                std::string title(wide.begin(), wide.end());
-                if (title == "Station Editor" ||
-                    std::find(handled.begin(), handled.end(), window) != handled.end())
-                    continue;
-                if (title == "Import m3u playlist") {
-                    handled.push_back(window);
-                    if (file_dialog_handler)
-                        file_dialog_handler(window);
-                    else
-                        PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
-                    continue;
-                }
-                message_box_record record = describe_message_box(window);
-                {
-                    std::lock_guard<std::mutex> lock(records_lock);
-                    records.push_back(record);
-                }
-                handled.push_back(window);
-                PostMessageA(window, WM_COMMAND, IDOK, 0);
-            }
-            Sleep(10);
+    // On the window's thread, after each message a window of it handled: a window that has
+    // just been shown is set up and on screen.
+    static LRESULT CALLBACK on_window_message(int code, WPARAM sent, LPARAM message) {
+        const auto *handled_message = reinterpret_cast<const CWPRETSTRUCT *>(message);
+        if (code == HC_ACTION && watched_test && handled_message->message == WM_WINDOWPOSCHANGED &&
+            (reinterpret_cast<const WINDOWPOS *>(handled_message->lParam)->flags &
+             SWP_SHOWWINDOW) &&
+            !(GetWindowLongA(handled_message->hwnd, GWL_STYLE) & WS_CHILD))
+            watched_test->window_shown(handled_message->hwnd);
+        return CallNextHookEx(nullptr, code, sent, message);
+    }
+
+    void window_shown(HWND window) {
+        // A closed window's handle may come back for a later one.
+        handled.erase(
+            std::remove_if(handled.begin(), handled.end(), [](HWND old) { return !IsWindow(old); }),
+            handled.end());
+        if (class_of(window) != "#32770" ||
+            std::find(handled.begin(), handled.end(), window) != handled.end())
+            return;
+        const std::string title = window_text(window);
+        if (title == "Station Editor") {
+            shown_editor = window;
+            SetEvent(editor_shown);
+            return;
         }
+        handled.push_back(window);
+        if (title == "Import m3u playlist") {
+            if (auto handler = std::exchange(file_dialog_handler, nullptr))
+                handler(window);
+            else
+                PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+            return;
+        }
+        records.push_back(describe_message_box(window));
+        PostMessageA(window, WM_COMMAND, IDOK, 0);
     }
 };

@@ -41,8 +41,8 @@ class one_shot_server {
         thread_ = std::thread([this] { serve(); });
     }
     ~one_shot_server() {
+        closesocket(listener_); // ends a wait for a client that never came
         thread_.join();
-        closesocket(listener_);
         WSACleanup();
     }
     int port() const { return port_; }

@@ -16,7 +16,8 @@ namespace {
 class PlayerEndToEnd : public PlayerHarness {
   protected:
     // Starts the player with the demo station as its one row and chooses it.
-    void choose_demo_station() {
+    void choose_demo_station(const call_site &where = call_site::current()) {
+        call_site_trace trace(where);
         write_station_file("[stations]\r\nstation_count=2\r\nstation_name_1=Local\r\n"
                            "station_url_1=null\r\nstation_name_2=Demo\r\nstation_url_2=" +
                            std::string(BREVORA_TEST_STATION_URL) + "\r\n");
@@ -59,6 +60,14 @@ class PlayerRecordingEndToEnd : public PlayerEndToEnd {
     }
     std::unique_ptr<scratch_current_folder> scratch;
 };
+
+// -1 when there is no such file.
+long long file_size(const wchar_t *name) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(name, GetFileExInfoStandard, &data))
+        return -1;
+    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
 
 std::vector<unsigned char> file_bytes(const char *name) {
     std::vector<unsigned char> bytes;
@@ -105,10 +114,11 @@ TEST_F(PlayerRecordingEndToEnd, RecordingTheDemoStationGivesAnMp3NamedAfterTheSo
     const DWORD started = GetTickCount();
     EXPECT_EQ(window_title(), "Brevora  [REC]");
     EXPECT_EQ(BASS_Encode_IsActive(encoder_handle), DWORD{BASS_ACTIVE_PLAYING});
-    // lame.exe makes its file once it has read the WAV header.
-    EXPECT_TRUE(
-        eventually([] { return GetFileAttributesW(L"rec.mp3") != INVALID_FILE_ATTRIBUTES; }, 3000));
-    Sleep(4000);
+    // Record until lame.exe has written three seconds of 128 kbps MP3 (it writes as it
+    // encodes); the file's size is all it tells the world.
+    constexpr long long three_seconds = 3 * 128000 / 8;
+    EXPECT_TRUE(eventually([] { return file_size(L"rec.mp3") >= three_seconds; }, 30000))
+        << file_size(L"rec.mp3") << " bytes of rec.mp3";
     click(IDC_RECORD);
     const double seconds = (GetTickCount() - started) / 1000.0;
     EXPECT_EQ(window_title(), "Brevora");
@@ -133,6 +143,17 @@ TEST_F(PlayerRecordingEndToEnd, RecordingTheDemoStationGivesAnMp3NamedAfterTheSo
 // library's time-out (10 s in the player) unless something interrupts it.
 class SilentServer {
   public:
+    // Waits until a client has connected and takes it in; false after timeout_ms.
+    bool wait_for_client(int timeout_ms) {
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(listener, &readable);
+        timeval timeout = {timeout_ms / 1000, (timeout_ms % 1000) * 1000};
+        if (select(0, &readable, nullptr, nullptr, &timeout) != 1)
+            return false;
+        client = accept(listener, nullptr, nullptr);
+        return client != INVALID_SOCKET;
+    }
     SilentServer() {
         WSADATA data;
         WSAStartup(MAKEWORD(2, 2), &data);
@@ -147,10 +168,13 @@ class SilentServer {
         port = ntohs(address.sin_port);
     }
     ~SilentServer() {
+        if (client != INVALID_SOCKET)
+            closesocket(client);
         closesocket(listener);
         WSACleanup();
     }
     SOCKET listener;
+    SOCKET client = INVALID_SOCKET;
     int port;
 };
 
@@ -162,8 +186,9 @@ TEST_F(PlayerEndToEnd, ClosingWhileTheLibraryIsStillConnectingEndsPromptly) {
                        std::to_string(server.port) + "/silent\r\n");
     ASSERT_TRUE(start_player());
     SendMessageW(main_window, WM_COMMAND, MAKEWPARAM(IDM_FIRST_STATION + 1, 0), 0);
-    ASSERT_TRUE(eventually([&] { return control_text(IDC_STATION_LINE) == "connecting..."; }));
-    Sleep(300); // the worker is now inside the library, waiting for the server
+    // Once the server holds the connection, the worker is inside the library, waiting.
+    ASSERT_TRUE(server.wait_for_client(15000));
+    EXPECT_EQ(control_text(IDC_STATION_LINE), "connecting...");
 
     const DWORD closing_started = GetTickCount();
     close_player();

@@ -24,7 +24,8 @@ void PlayerHarness::TearDown() {
     DeleteFileA(ini_path);
 }
 
-void PlayerHarness::write_station_file(const std::string &content) {
+void PlayerHarness::write_station_file(const std::string &content, const call_site &where) {
+    call_site_trace trace(where);
     locate_station_file();
     FILE *file = std::fopen(ini_path, "wb");
     ASSERT_NE(file, nullptr);
@@ -41,7 +42,8 @@ bool PlayerHarness::start_player() {
     return eventually([] { return main_window && IsWindowVisible(main_window); }, 10000);
 }
 
-void PlayerHarness::close_player() {
+void PlayerHarness::close_player(const call_site &where) {
+    call_site_trace trace(where);
     HWND window = main_window;
     PostMessageW(window, WM_CLOSE, 0, 0);
     bool ended = WaitForSingleObject(ended_event, 10000) == WAIT_OBJECT_0;

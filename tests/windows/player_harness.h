@@ -2,10 +2,13 @@
 // test can drive the window with the messages a user's clicks send and read back its state.
 #pragma once
 
+#include "call_site.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 
@@ -15,11 +18,12 @@ class PlayerHarness : public ::testing::Test {
     void TearDown() override;
 
     // Writes stations.ini beside the test program (empty content removes it).
-    void write_station_file(const std::string &content);
+    void write_station_file(const std::string &content,
+                            const call_site &where = call_site::current());
     // Starts the player and waits until its window shows; false if it never did.
     bool start_player();
     // Closes the window as the close box does and waits for the player to end.
-    void close_player();
+    void close_player(const call_site &where = call_site::current());
 
     // Runs a command on the window's thread, as a click would.
     void click(int control_id);
@@ -56,12 +60,14 @@ class scratch_current_folder {
 // A visible message box of this process with the caption (any caption when null), or null.
 HWND find_message_box(const wchar_t *caption);
 
-// Waits until condition() holds, checking every 10 ms, pumping nothing.
+// Waits until condition() holds or timeout_ms pass, checking every 10 ms, pumping nothing.
+// Only for what announces itself to nobody: window texts and windows of the player's threads.
 template <typename Condition> bool eventually(Condition condition, int timeout_ms = 15000) {
-    for (int waited = 0; waited < timeout_ms; waited += 10) {
-        if (condition())
-            return true;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
         Sleep(10);
     }
-    return condition();
+    return true;
 }

@@ -6,8 +6,9 @@
 #include "station_menu.h"
 
 #include <algorithm>
-#include <memory>
 #include <cstring>
+#include <cwchar>
+#include <memory>
 #include <string>
 
 namespace {
@@ -275,7 +276,7 @@ TEST_F(Playback, NewestRequestWinsAndTheOlderStreamIsFreedSilently) {
     release_connections();
     ASSERT_TRUE(wait_for_call("BASS_StreamFree(11)"));
     EXPECT_EQ(current_stream.load(), 12u);
-    EXPECT_NE(control_text(IDC_INFO_LINE), "HTTP/1.0 200 OK (old)");
+    EXPECT_EQ(control_text(IDC_INFO_LINE), "HTTP/1.0 200 OK (new)");
     EXPECT_FALSE(fake_called("BASS_ChannelPlay(11,0)"));
 }
 
@@ -304,6 +305,20 @@ TEST_F(Playback, StreamFreedWhileBufferingShowsNotPlaying) {
     EXPECT_TRUE(wait_for_text(IDC_STATION_LINE, "not playing"));
 }
 
+// A UUID's text form as the player writes it, then ".mp3": 32 lower-case hexadecimal digits
+// in groups of 8, 4, 4, 4 and 12, joined by hyphens.
+::testing::AssertionResult is_uuid_recording_name(const std::wstring &name) {
+    bool matches = name.size() == 36 + 4 && name.substr(36) == L".mp3";
+    for (size_t i = 0; matches && i < 36; ++i)
+        matches = (i == 8 || i == 13 || i == 18 || i == 23)
+                      ? name[i] == L'-'
+                      : name[i] != L'\0' && std::wcschr(L"0123456789abcdef", name[i]);
+    if (matches)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << '"' << std::string(name.begin(), name.end()) << "\" is no UUID name";
+}
+
 class Recording : public Playback {
   protected:
     void SetUp() override {
@@ -314,14 +329,16 @@ class Recording : public Playback {
         Playback::TearDown();
         scratch.reset();
     }
-    void make_file(const wchar_t *name) {
+    void make_file(const wchar_t *name, const call_site &where = call_site::current()) {
+        call_site_trace trace(where);
         HANDLE file = CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         ASSERT_NE(file, INVALID_HANDLE_VALUE);
         CloseHandle(file);
     }
     bool exists(const wchar_t *name) { return GetFileAttributesW(name) != INVALID_FILE_ATTRIBUTES; }
     // Starts playing a stream whose title is title; the encoder "writes" rec.mp3.
-    void play_with_title(const char *title) {
+    void play_with_title(const char *title, const call_site &where = call_site::current()) {
+        call_site_trace trace(where);
         write_station_file(two_groups);
         fake_stream &stream = prepare_stream("http://127.0.0.1:9/a1", 11);
         stream.buffered = 80000;
@@ -383,28 +400,37 @@ TEST_F(Recording, TitlesAreCleanedAndTakenNamesReplacedByAUuid) {
     click(IDC_STOP); // the full form: stops, renames, releases the button
     EXPECT_FALSE(record_checked());
     EXPECT_EQ(window_title(), "Brevora");
-    std::wstring cleaned = record_target;
-    EXPECT_EQ(cleaned.find_first_of(L"/:"), std::wstring::npos);
-    EXPECT_EQ(cleaned.substr(cleaned.size() - 4), L".mp3");
-    EXPECT_TRUE(exists(cleaned.c_str()));
+    EXPECT_EQ(std::wstring(record_target), L"AC-DC- Live.mp3");
+    EXPECT_TRUE(exists(L"AC-DC- Live.mp3"));
 
     // Stop finishes the recording before it frees the stream.
     std::vector<std::string> calls = fake_calls();
     auto stop = std::find(calls.begin(), calls.end(), "BASS_Encode_Stop(16384)");
     auto free_stream = std::find(calls.begin(), calls.end(), "BASS_StreamFree(11)");
     EXPECT_TRUE(stop < free_stream);
+
+    // The same song again: its cleaned name is taken now.
+    choose(1);
+    ASSERT_TRUE(wait_for_fake([](fake_audio_state &state) {
+        return std::count(state.calls.begin(), state.calls.end(), "BASS_ChannelPlay(11,0)") == 2;
+    }));
+    press_record();
+    EXPECT_TRUE(is_uuid_recording_name(record_target));
 }
 
 TEST_F(Recording, EmptyTitleOrTakenNameGivesAUuidName) {
+    prepare_stream("http://127.0.0.1:9/b1", 12).buffered = 80000; // plays without a title
     play_with_title("Taken");
     make_file(L"Taken.mp3");
     press_record();
-    std::wstring name = record_target;
-    ASSERT_EQ(name.size(), 36u + 4u);
-    EXPECT_EQ(name[8], L'-');
-    EXPECT_EQ(name[13], L'-');
-    EXPECT_EQ(name.substr(36), L".mp3");
-    EXPECT_EQ(name.find_first_not_of(L"0123456789abcdef-"), 36u);
+    EXPECT_TRUE(is_uuid_recording_name(record_target));
+
+    choose(3); // finishes that recording
+    ASSERT_TRUE(wait_for_call("BASS_ChannelPlay(12,0)"));
+    ASSERT_EQ(control_text(IDC_TITLE_LINE), "");
+    press_record();
+    EXPECT_EQ(window_title(), "Brevora  [REC]");
+    EXPECT_TRUE(is_uuid_recording_name(record_target));
 }
 
 TEST_F(Recording, AnEarlierUnrenamedRecordingIsKept) {
@@ -412,15 +438,16 @@ TEST_F(Recording, AnEarlierUnrenamedRecordingIsKept) {
     make_file(L"rec.mp3"); // left by a recording whose encoder ended by itself
     press_record();
     EXPECT_FALSE(exists(L"rec.mp3"));
-    int kept = 0;
+    std::vector<std::wstring> kept;
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(L"*.mp3", &found);
     ASSERT_NE(search, INVALID_HANDLE_VALUE);
     do
-        kept += std::wcslen(found.cFileName) == 40;
+        kept.push_back(found.cFileName);
     while (FindNextFileW(search, &found));
     FindClose(search);
-    EXPECT_EQ(kept, 1);
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_TRUE(is_uuid_recording_name(kept[0]));
 }
 
 TEST_F(Recording, EncoderThatCannotStartIsNotShownAsRecording) {
