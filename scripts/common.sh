@@ -21,26 +21,30 @@ build_windows() {
   configure_and_build "$windows_build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64.cmake"
 }
 
-# Starts Xvfb on a free display unless one is already usable; sets DISPLAY.
+# Starts Xvfb on a free display unless one is already usable; sets DISPLAY. Xvfb picks the
+# number itself (-displayfd): it sees every display in use, also one of a run in a chroot,
+# whose lock file this namespace does not show.
 xvfb_pid=
 start_display() {
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     return 0
   fi
-  local number
-  for number in $(seq 91 120); do
-    if [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ]; then
-      continue
+  local ready
+  ready=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$ready" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 1 100); do
+    if [ -s "$ready" ]; then
+      export DISPLAY=":$(head -n 1 "$ready")"
+      rm -f "$ready"
+      return 0
     fi
-    Xvfb ":$number" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$number"
-    for _ in $(seq 1 50); do
-      xdpyinfo >/dev/null 2>&1 && return 0
-      sleep 0.1
-    done
-    kill "$xvfb_pid" 2>/dev/null
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1
   done
+  rm -f "$ready"
+  kill "$xvfb_pid" 2>/dev/null
+  xvfb_pid=
   echo "could not start Xvfb" >&2
   return 1
 }
