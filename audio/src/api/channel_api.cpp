@@ -8,7 +8,6 @@
 #include "stream/stream.h"
 
 #include <atomic>
-#include <new>
 
 using namespace audio;
 
@@ -57,8 +56,7 @@ HSTREAM BASS_StreamCreateURL(const char *url, DWORD, DWORD flags, DOWNLOADPROC *
     } catch (const std::exception &failure) {
         // Out of memory, or a thread that could not start: the stream's other threads stop.
         free_stream(handle);
-        const bool no_memory = dynamic_cast<const std::bad_alloc *>(&failure) != nullptr;
-        return fail(no_memory ? BASS_ERROR_MEM : BASS_ERROR_UNKNOWN, HSTREAM{0});
+        return fail(error_of(failure), HSTREAM{0});
     }
 }
 

@@ -8,8 +8,6 @@
 #include "library.h"
 #include "stream/stream.h"
 
-#include <new>
-
 using namespace audio;
 
 HENCODE BASS_Encode_Start(DWORD handle, const char *command, DWORD, ENCODEPROC *proc, void *) {
@@ -52,8 +50,7 @@ HENCODE BASS_Encode_Start(DWORD handle, const char *command, DWORD, ENCODEPROC *
             forget_encoder(encoder_handle);
             started->stop();
         }
-        const bool no_memory = dynamic_cast<const std::bad_alloc *>(&failure) != nullptr;
-        return fail(no_memory ? BASS_ERROR_MEM : BASS_ERROR_UNKNOWN, HENCODE{0});
+        return fail(error_of(failure), HENCODE{0});
     }
 }
 

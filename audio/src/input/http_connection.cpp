@@ -275,10 +275,7 @@ void log_attempt(const url &target, const request_setting &setting) {
     }
     std::string line = "connecting to " + target.without_userinfo();
     if (setting.proxy) {
-        const std::string &host = setting.proxy->host;
-        bool ipv6 = host.find(':') != std::string::npos;
-        line += " through the proxy " + (ipv6 ? "[" + host + "]" : host) + ":" +
-                std::to_string(setting.proxy->port);
+        line += " through the proxy " + host_and_port(setting.proxy->host, setting.proxy->port);
     }
     debug_log_line(line);
 }

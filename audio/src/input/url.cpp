@@ -81,7 +81,12 @@ std::string url::host_header() const {
 }
 
 std::string url::authority_with_port() const {
-    return (is_ipv6_literal() ? "[" + host + "]" : host) + ":" + std::to_string(port);
+    return host_and_port(host, port);
+}
+
+std::string host_and_port(const std::string &host, unsigned port) {
+    bool ipv6 = host.find(':') != std::string::npos;
+    return (ipv6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
 }
 
 std::string url::without_userinfo() const {

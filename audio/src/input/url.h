@@ -40,6 +40,9 @@ std::optional<url> resolve_reference(const url &base, const std::string &referen
 // that ends anywhere.
 std::string without_credentials(const std::string &text);
 
+// "host:port", an IPv6 host in brackets.
+std::string host_and_port(const std::string &host, unsigned port);
+
 std::string percent_decode(const std::string &text);
 std::string base64_encode(const std::string &bytes);
 
