@@ -4,7 +4,7 @@
 #   windows  cross-compiled for 64-bit Windows (the Windows configuration runs this itself)
 #   native   for this machine, position-independent (the benchmark's probe links it)
 # Both targets share one set of components, so what is measured is what ships. Does nothing
-# when the folder already holds the libraries.
+# when the folder already holds libraries built with the same component list.
 set -euo pipefail
 source "$(dirname "$0")/debian-source.sh"
 
@@ -20,9 +20,20 @@ case "$target" in
 esac
 [ -n "$target" ] && [ -n "$prefix" ] || { echo "usage: build-ffmpeg.sh windows|native INSTALL-FOLDER" >&2; exit 2; }
 
+components=(
+  --disable-everything
+  --enable-demuxer=mp3,aac,ogg,mov,flac,asf,mpegts
+  --enable-decoder=mp1float,mp2float,mp3float,aac,vorbis,flac,opus,wmav1,wmav2,wmapro,wmalossless
+  --enable-parser=mpegaudio,aac,vorbis,flac,opus
+  --enable-swresample
+)
+
 mkdir -p "$prefix"
 prefix=$(cd "$prefix" && pwd)
-if [ -f "$prefix/lib/libavformat.a" ] && [ -f "$prefix/lib/libswresample.a" ]; then
+# The stamp makes a changed component list rebuild an existing tree instead of keeping it.
+stamp=$prefix/components
+if [ -f "$prefix/lib/libavformat.a" ] && [ -f "$prefix/lib/libswresample.a" ] &&
+  [ "$(cat "$stamp" 2>/dev/null)" = "${components[*]}" ]; then
   exit 0
 fi
 
@@ -45,13 +56,10 @@ cd "$build"
   --enable-static --disable-shared --disable-autodetect \
   --disable-programs --disable-doc --disable-network --disable-debug \
   --disable-avdevice --disable-avfilter --disable-swscale --disable-postproc \
-  --disable-everything \
-  --enable-demuxer=mp3,aac,ogg,mov,flac \
-  --enable-decoder=mp1float,mp2float,mp3float,aac,vorbis,flac,opus \
-  --enable-parser=mpegaudio,aac,vorbis,flac,opus \
-  --enable-swresample \
+  "${components[@]}" \
   >"$build/configure.log" 2>&1 || { tail -n 30 "$build/configure.log" >&2; exit 1; }
 make -j2 >"$build/make.log" 2>&1 || { tail -n 40 "$build/make.log" >&2; exit 1; }
 make install >>"$build/make.log" 2>&1
 rm -rf "$build"
+echo "${components[*]}" >"$stamp"
 echo "build-ffmpeg: $target libraries installed in $prefix"
