@@ -2,7 +2,9 @@
 
 #include "player_ids.h"
 #include "player_state.h"
+#include "title_text.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,7 +12,7 @@
 
 namespace {
 
-// Shows a tag text from the library, which is UTF-8.
+// Shows a tag text from the library: UTF-8, or the Windows-1252 bytes older stations send.
 void show_tag_text(int control_id, const char *utf8_text) {
     wchar_t *wide_text = utf8_to_wide(utf8_text);
     if (!wide_text)
@@ -110,12 +112,14 @@ void show_ogg_title(const char *comments) {
 } // namespace
 
 wchar_t *utf8_to_wide(const char *text) {
-    const int units = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-    if (units <= 0)
+    // Decoded with the text's own length: the system's UTF-8 conversion given -1 may take
+    // the terminator into a cut multi-byte sequence at the end and leave the copy unended.
+    const std::u16string wide = decode_station_text(text, std::strlen(text));
+    wchar_t *wide_text = static_cast<wchar_t *>(std::malloc((wide.size() + 1) * sizeof(wchar_t)));
+    if (!wide_text)
         return nullptr;
-    wchar_t *wide_text = static_cast<wchar_t *>(std::malloc(units * sizeof(wchar_t)));
-    if (wide_text)
-        MultiByteToWideChar(CP_UTF8, 0, text, -1, wide_text, units);
+    std::copy(wide.begin(), wide.end(), wide_text);
+    wide_text[wide.size()] = L'\0';
     return wide_text;
 }
 

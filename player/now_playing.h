@@ -11,5 +11,6 @@ void begin_now_playing();
 void update_title();
 // Any thread: shows the WMA header tags (title as station name, author as address).
 void show_wma_tags();
-// Returns a newly allocated UTF-16 copy of a UTF-8 string; the caller frees it with free().
+// Returns a newly allocated UTF-16 copy of a station text (UTF-8, else Windows-1252); the
+// caller frees it with free().
 wchar_t *utf8_to_wide(const char *text);
