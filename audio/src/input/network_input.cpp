@@ -2,6 +2,8 @@
 // reconnection while reading.
 #include "input/network_input.h"
 
+#include "input/hls_input.h"
+#include "input/hls_playlist.h"
 #include "input/http_connection.h"
 #include "input/icy_filter.h"
 #include "input/playlist.h"
@@ -111,8 +113,14 @@ class http_network_input : public network_input {
     connect_failure try_url(const url &target, int depth);
     connect_failure refuse_answer(const http_answer &answer, int error, const char *reason);
     connect_failure play_answer(http_answer answer, std::string start);
+    connect_failure open_hls(http_answer answer, std::string start);
     bool reconnect();
 
+  public:
+    // The HLS input open() made, when the URL led to an HLS playlist.
+    std::unique_ptr<network_input> hls_input;
+
+  private:
     stop_signal stop_;
     connect_options options_;
     std::optional<proxy_setting> proxy_;
@@ -181,10 +189,11 @@ connect_failure http_network_input::try_url(const url &target, int depth) {
         }
         return play_answer(std::move(*answer), std::move(start));
     }
-    if (kind == playlist_kind::hls || !options_.follow_playlists) {
-        return refuse_answer(*answer, BASS_ERROR_FILEFORM,
-                             kind == playlist_kind::hls ? "an HLS playlist, not a stream"
-                                                        : "a playlist, not followed");
+    if (kind == playlist_kind::hls) {
+        return open_hls(std::move(*answer), std::move(start));
+    }
+    if (!options_.follow_playlists) {
+        return refuse_answer(*answer, BASS_ERROR_FILEFORM, "a playlist, not followed");
     }
     if (depth >= max_playlist_depth) {
         return refuse_answer(*answer, BASS_ERROR_FILEOPEN, "playlists nested too deeply");
@@ -235,6 +244,19 @@ connect_failure http_network_input::play_answer(http_answer answer, std::string 
     filter_.restart(parse_icy_metaint(head_.header("icy-metaint")).value_or(0));
     listener_.on_response(head_.status_line, head_.header_lines);
     return {};
+}
+
+connect_failure http_network_input::open_hls(http_answer answer, std::string start) {
+    std::string rest;
+    if (start.size() < max_hls_playlist_size &&
+        read_body_start(*answer.body, max_hls_playlist_size - start.size(), deadline_from_now(),
+                        &rest) != io_status::ok) {
+        return refuse_answer(answer, BASS_ERROR_TIMEOUT, "timed out reading the playlist");
+    }
+    connect_failure failure;
+    hls_input = open_hls_input(answer.final_url, start + rest, answer.head, proxy_, options_,
+                               listener_, stop_.cancelled, &failure);
+    return failure;
 }
 
 long http_network_input::read(uint8_t *buffer, size_t size) {
@@ -339,6 +361,9 @@ std::unique_ptr<network_input> open_network_input(const std::string &url,
             *error = BASS_ERROR_TIMEOUT;
         }
         return nullptr;
+    }
+    if (input->hls_input) {
+        return std::move(input->hls_input);
     }
     return input;
 }

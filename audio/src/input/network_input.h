@@ -57,8 +57,8 @@ class network_input {
 //   BASS_ERROR_NONET     no network route
 //   BASS_ERROR_TIMEOUT   nothing within timeout_ms, or `cancelled` became true
 //   BASS_ERROR_SSL       TLS handshake or certificate verification failed
-//   BASS_ERROR_FILEFORM  an HTML page, an HLS segment list, or a playlist while
-//                        follow_playlists is off
+//   BASS_ERROR_FILEFORM  an HTML page, a playlist while follow_playlists is off, or an
+//                        HLS playlist without segments
 // `cancelled` is checked at least every 50 ms while connecting so that a library release
 // can stop it. The listener's on_response is called once, for the response that plays; a
 // reconnect inside read() does not call it again.
@@ -69,6 +69,9 @@ class network_input {
 //
 // Diagnostics: each connection attempt, each failure (with its reason) and each reconnect
 // goes to the debug log (core/debug_log.h), never with credentials.
+//
+// HLS: a response that is an HLS playlist plays as one stream (input/hls_input.h), also
+// while follow_playlists is off; its variants are not station lists.
 //
 // Reconnecting: a live stream (an ICY answer, icy-/ice- headers, or no Content-Length) whose
 // connection ends, fails or stalls for timeout_ms is requested again from its final URL,
