@@ -189,8 +189,8 @@ TEST_F(NetworkInput, ErrorAnswersAreNotStreams) {
     EXPECT_EQ(error_, BASS_ERROR_FILEOPEN);
     EXPECT_FALSE(open(url("/html")));
     EXPECT_EQ(error_, BASS_ERROR_FILEFORM);
-    EXPECT_FALSE(open(url("/hls.m3u8")));
-    EXPECT_EQ(error_, BASS_ERROR_FILEFORM);
+    EXPECT_FALSE(open(url("/hls.m3u8"))); // an HLS playlist whose segment is not there
+    EXPECT_EQ(error_, BASS_ERROR_FILEOPEN);
     EXPECT_EQ(listener_.responses, 0);
 }
 
