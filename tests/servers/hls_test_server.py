@@ -4,7 +4,8 @@
 At start-up ffmpeg encodes a few seconds of sine tone once per kind (2 s segments); the
 server then serves them as live stations (a rolling window that advances with the clock,
 looping over the segments) and as VOD playlists. It prints one JSON line {"port": N} and
-serves until its standard input closes.
+serves until its standard input closes (with --hold: until it is terminated, for a CTest
+fixture; see hls_fixture_ctl.sh).
 
 Kinds (tone, bitrate): ts128 and ts64 are AAC in MPEG-TS carrying timed ID3 titles (880
 and 440 Hz), adts is packed ADTS with an ID3 tag per segment (880 Hz), fmp4 is fragmented
@@ -24,6 +25,7 @@ import json
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -266,6 +268,7 @@ class Handler(BaseHTTPRequestHandler):
 
 
 def main():
+    signal.pthread_sigmask(signal.SIG_BLOCK, [signal.SIGTERM, signal.SIGINT])
     folder = tempfile.mkdtemp(prefix="brevora-hls-")
     try:
         server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
@@ -273,7 +276,10 @@ def main():
         server.stations = Stations(folder)
         threading.Thread(target=server.serve_forever, daemon=True).start()
         print(json.dumps({"port": server.server_address[1]}), flush=True)
-        sys.stdin.read()
+        if "--hold" in sys.argv:
+            signal.sigwait([signal.SIGTERM, signal.SIGINT])
+        else:
+            sys.stdin.read()
         server.shutdown()
     finally:
         shutil.rmtree(folder, ignore_errors=True)
