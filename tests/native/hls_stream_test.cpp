@@ -63,9 +63,14 @@ TEST_F(HlsStreams, EachSegmentFormatPlaysItsToneAndTitles) {
         DWORD ctype;
         int title_syncs; // at least; the title changes every second segment (4 s)
     } stations[] = {
-        {"ts128/live.m3u8", BASS_CTYPE_STREAM_AAC, 2}, {"adts/live.m3u8", BASS_CTYPE_STREAM_AAC, 2},
-        {"fmp4/live.m3u8", BASS_CTYPE_STREAM_MP4, 0},  {"aes/live.m3u8", BASS_CTYPE_STREAM_AAC, 0},
+        {"ts128/live.m3u8", BASS_CTYPE_STREAM_AAC, 2},
+        {"adts/live.m3u8", BASS_CTYPE_STREAM_AAC, 2},
+        {"fmp4/live.m3u8", BASS_CTYPE_STREAM_MP4, 0},
+        {"aes/live.m3u8", BASS_CTYPE_STREAM_AAC, 0},
         {"ts128/vod.m3u8", BASS_CTYPE_STREAM_AAC, 1},
+        {"mp3/live.m3u8", BASS_CTYPE_STREAM_MP3, 2},
+        // Redirected: the segments are found from where the playlist was.
+        {"moved/adts/vod.m3u8", BASS_CTYPE_STREAM_AAC, 1},
     };
     const std::regex title("StreamTitle='Artist - Song [0-9]+';");
     for (const station &each : stations) {
@@ -132,6 +137,18 @@ bool logged(const std::string &part) {
     return false;
 }
 
+TEST_F(HlsStreams, LivePlaylistThatLeavesSegmentsBehindIsFollowedAcrossTheGap) {
+    audio::set_debug_log_sink(keep_log_line);
+    output_capture capture;
+    HSTREAM stream = play("gap.m3u8", 880, capture);
+    ASSERT_NE(stream, 0u);
+    EXPECT_TRUE(eventually([] { return logged("skipping segments"); }, std::chrono::seconds(15)));
+    capture.clear_after_next_block();
+    std::vector<float> played = capture.left_channel_of_sound(8820, std::chrono::seconds(15));
+    ASSERT_EQ(played.size(), 8820u);
+    EXPECT_NEAR(measured_frequency(played, 44100), 880.0, 8.8);
+}
+
 TEST_F(HlsStreams, FaultsEndInAReconnectTheEndOrAnError) {
     BASS_SetConfig(BASS_CONFIG_NET_TIMEOUT, 1500);
     audio::set_debug_log_sink(keep_log_line);
@@ -152,8 +169,9 @@ TEST_F(HlsStreams, FaultsEndInAReconnectTheEndOrAnError) {
         HSTREAM stream = play(each.path, 880, capture);
         ASSERT_NE(stream, 0u);
         ASSERT_NE(BASS_ChannelSetSync(stream, BASS_SYNC_END, 0, count_sync, &end), 0u);
-        // At most 8 s of audio, two time-outs and a stalled segment's time-out.
-        EXPECT_TRUE(end.wait_for(1, std::chrono::seconds(20)));
+        // At most 8 s of audio, twice the time-out and a target duration, and a stalled
+        // segment's time-out.
+        EXPECT_TRUE(end.wait_for(1, std::chrono::seconds(25)));
         if (each.logged) {
             EXPECT_TRUE(logged(each.logged));
         }

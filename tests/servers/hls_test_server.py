@@ -9,7 +9,8 @@ fixture; see hls_fixture_ctl.sh).
 
 Kinds (tone, bitrate): ts128 and ts64 are AAC in MPEG-TS carrying timed ID3 titles (880
 and 440 Hz), adts is packed ADTS with an ID3 tag per segment (880 Hz), fmp4 is fragmented
-MP4 (880 Hz), aes is MPEG-TS encrypted with AES-128 (880 Hz).
+MP4 (880 Hz), aes is MPEG-TS encrypted with AES-128 (880 Hz), mp3 is packed MP3 with an ID3
+tag per segment (880 Hz).
 
 Paths:
   /<kind>/live.m3u8, /<kind>/vod.m3u8    the media playlists
@@ -18,7 +19,9 @@ Paths:
   /master.m3u8                           64k, 128k, a video and a 500k variant
   /master-dead.m3u8                      its best variant's playlist answers 404
   /frozen.m3u8                           a live playlist that never advances
+  /gap.m3u8                              a live playlist that moves 8 segments per reload
   /vod-404.m3u8, /vod-stall.m3u8         segment 1 answers 404 / sends half and stalls
+  /moved/<playlist path>                 redirects to the playlist (segments are not there)
 A segment's titles: TPE1 "Artist", TIT2 "Song <sequence // 2>".
 """
 import json
@@ -44,6 +47,7 @@ KINDS = {
     "adts": (880, "128k", "aac"),
     "fmp4": (880, "128k", "m4s"),
     "aes": (880, "128k", "ts"),
+    "mp3": (880, "128k", "mp3"),
 }
 ID3_PID = 0x0102
 
@@ -117,12 +121,13 @@ def generate(folder):
     for kind, (frequency, bitrate, extension) in KINDS.items():
         source = ["ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
                   "sine=frequency=%d:sample_rate=44100:duration=8" % frequency, "-ac", "2",
-                  "-c:a", "aac", "-b:a", bitrate]
+                  "-c:a", "libmp3lame" if extension == "mp3" else "aac", "-b:a", bitrate]
         playlist = os.path.join(folder, kind + ".m3u8")
         names = os.path.join(folder, kind + "_%d." + extension)
-        if extension == "aac":
+        if extension in ("aac", "mp3"):
             output = ["-f", "segment", "-segment_time", str(SEGMENT_SECONDS), "-segment_format",
-                      "adts", "-segment_list", playlist, "-segment_list_type", "m3u8", names]
+                      "adts" if extension == "aac" else "mp3", "-segment_list", playlist,
+                      "-segment_list_type", "m3u8", names]
         else:
             output = ["-f", "hls", "-hls_time", str(SEGMENT_SECONDS), "-hls_playlist_type", "vod",
                       "-hls_segment_filename", names]
@@ -158,6 +163,8 @@ class Stations:
         self.kinds = generate(folder)
         self.started = time.monotonic()
         self.frozen_at = self.live_edge()
+        self.lock = threading.Lock()  # guards gap_reloads
+        self.gap_reloads = 0
 
     def live_edge(self):
         return FIRST_LIVE_SEQUENCE + int((time.monotonic() - self.started) / SEGMENT_SECONDS)
@@ -183,7 +190,7 @@ class Stations:
         info = self.kinds[kind]
         with open(info["segments"][sequence % len(info["segments"])][0], "rb") as data:
             body = data.read()
-        if kind == "adts":
+        if kind in ("adts", "mp3"):
             return id3_tag(sequence) + body
         if kind in ("ts128", "ts64"):
             return with_timed_id3(body, sequence)
@@ -223,10 +230,21 @@ class Handler(BaseHTTPRequestHandler):
         media = {"X-Brevora-Playlist": "media"}
         mpegurl = "application/vnd.apple.mpegurl"
         try:
+            if path.startswith("/moved/") and path.endswith(".m3u8"):
+                self.send_response(302)
+                self.send_header("Location", path[len("/moved"):])
+                self.end_headers()
+                return
             if path in ("/master.m3u8", "/master-dead.m3u8"):
                 best = "dead/live.m3u8" if "dead" in path else "ts128/live.m3u8"
                 body = (MASTER % {"low": "ts64/live.m3u8", "best": best}).encode()
                 return self.answer(body, mpegurl, {"X-Brevora-Playlist": "master"})
+            if path == "/gap.m3u8":
+                with stations.lock:
+                    stations.gap_reloads += 1
+                    edge = FIRST_LIVE_SEQUENCE + 8 * stations.gap_reloads
+                return self.answer(stations.live("ts128", edge, lambda sequence:
+                                                 "ts128/seg/%d.ts" % sequence), mpegurl, media)
             if path == "/frozen.m3u8":
                 return self.answer(stations.live(
                     "ts128", stations.frozen_at, lambda sequence: "ts128/seg/%d.ts" % sequence), mpegurl, media)

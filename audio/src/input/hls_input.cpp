@@ -57,9 +57,15 @@ class hls_input final : public network_input {
     clock_type::time_point deadline_from_now() const {
         return clock_type::now() + std::chrono::milliseconds(options_.timeout_ms);
     }
-    // The whole body of target, at most limit bytes; a stall of timeout_ms fails it.
+    // The whole body of target, at most limit bytes; a stall of timeout_ms fails it. head
+    // and final_url (after redirects) are filled when not null.
     std::optional<std::string> fetch_body(const url &target, size_t limit, response_head *head,
-                                          connect_failure *failure);
+                                          connect_failure *failure, url *final_url = nullptr);
+    // How long no segment may play before the input reconnects, and then ends: the
+    // time-out on top of the wait for the next segment a live playlist owes.
+    clock_type::duration stall_limit() const {
+        return std::chrono::milliseconds(options_.timeout_ms) + seconds(target_seconds_);
+    }
     connect_failure open_media(const url &media_url, const std::string &text,
                                const response_head &head);
     // Makes pending_ hold the next segment's audio: 1, or 0 at the end, -1 when stopped.
@@ -83,7 +89,7 @@ class hls_input final : public network_input {
     std::deque<hls_segment> queue_;
     uint64_t next_sequence_ = 0; // the first sequence number not yet queued
     clock_type::time_point next_reload_{};
-    clock_type::time_point last_audio_{}; // when a segment last played, or a retry began
+    clock_type::time_point last_audio_{}; // when a segment last loaded, or a retry began
     bool retried_ = false;
     std::string map_uri_; // the initialisation section already handed on
     std::map<std::string, aes_block> keys_;
@@ -94,13 +100,16 @@ class hls_input final : public network_input {
 };
 
 std::optional<std::string> hls_input::fetch_body(const url &target, size_t limit,
-                                                 response_head *head, connect_failure *failure) {
+                                                 response_head *head, connect_failure *failure,
+                                                 url *final_url) {
     std::optional<http_answer> answer =
         fetch(target, setting_, deadline_from_now(), stop_, failure);
     if (!answer)
         return std::nullopt;
     if (head)
         *head = answer->head;
+    if (final_url)
+        *final_url = answer->final_url;
     std::string body;
     uint8_t block[16384];
     for (;;) {
@@ -137,11 +146,12 @@ connect_failure hls_input::open(const url &playlist_url, const std::string &text
         if (!media_url)
             continue;
         response_head media_head;
+        url final_url;
         std::optional<std::string> media_text =
-            fetch_body(*media_url, max_hls_playlist_size, &media_head, &failure);
+            fetch_body(*media_url, max_hls_playlist_size, &media_head, &failure, &final_url);
         if (!media_text)
             continue;
-        failure = open_media(*media_url, *media_text, media_head);
+        failure = open_media(final_url, *media_text, media_head);
         if (failure.error == 0) {
             kbps_ = (variants[index].bandwidth + 500) / 1000;
             return failure;
@@ -289,7 +299,7 @@ int hls_input::next_segment() {
     for (;;) {
         if (stop_.requested())
             return -1;
-        if (clock_type::now() - last_audio_ > std::chrono::milliseconds(options_.timeout_ms)) {
+        if (clock_type::now() - last_audio_ > stall_limit()) {
             if (retried_) {
                 log_line(media_url_, "no segment played after reconnecting, the stream ends");
                 return 0;
@@ -311,8 +321,8 @@ int hls_input::next_segment() {
         }
         if (ended_)
             return 0;
-        if (!wait_until(std::min(next_reload_,
-                                 last_audio_ + std::chrono::milliseconds(options_.timeout_ms + 1))))
+        if (!wait_until(
+                std::min(next_reload_, last_audio_ + stall_limit() + std::chrono::milliseconds(1))))
             return -1;
         if (clock_type::now() >= next_reload_)
             reload();
