@@ -14,6 +14,7 @@ probe = sys.argv[1]
 steady_seconds = int(os.environ.get("BENCH_SECONDS", "20"))
 runs = int(os.environ.get("BENCH_RUNS", "3"))
 fixture = os.path.join(here, "..", "tests", "servers", "icecast_fixture.py")
+hls_server = os.path.join(here, "..", "tests", "servers", "hls_test_server.py")
 
 
 def measured(command, stdout=subprocess.PIPE):
@@ -79,7 +80,30 @@ def bench(burst):
     return rows
 
 
-results = bench(65536) + bench(0)
+def bench_hls():
+    """The same for an HLS station: the test server's master playlist (128k AAC in MPEG-TS,
+    2 s segments, live), against ffmpeg on the same playlist. No floor: there is no one
+    request to time."""
+    server = subprocess.Popen([sys.executable, hls_server], stdin=subprocess.PIPE,
+                              stdout=subprocess.PIPE)
+    url = f"http://127.0.0.1:{json.loads(server.stdout.readline())['port']}/master.m3u8"
+    ours = [json.loads(measured([probe, "library", url, "0"])[0])["first_audio_ms"] for _ in range(runs)]
+    theirs = [ffmpeg_first_audio(url) for _ in range(runs)]
+    _, our_cpu, our_mem = measured([probe, "library", url, str(steady_seconds)])
+    _, ff_cpu, ff_mem = measured(["ffmpeg", "-nostdin", "-loglevel", "quiet", "-i", url,
+                                  "-t", str(steady_seconds), "-f", "null", "-"])
+    server.stdin.close()
+    server.wait()
+    return [{
+        "mount": "hls", "burst": 0, "floor_64k_ms": float("nan"),
+        "library_first_audio_ms": median(ours), "ffmpeg_first_audio_ms": median(theirs),
+        "library_cpu_s_per_min": our_cpu / steady_seconds * 60,
+        "ffmpeg_cpu_s_per_min": ff_cpu / steady_seconds * 60,
+        "library_peak_mib": our_mem, "ffmpeg_peak_mib": ff_mem,
+    }]
+
+
+results = bench(65536) + bench(0) + bench_hls()
 print(f"{'mount':10} {'burst':>6} {'floor64k':>9} {'ours':>8} {'ffmpeg':>8}   {'cpu ours':>8} {'ffmpeg':>7} {'ratio':>6}   {'MiB ours':>8} {'ffmpeg':>7} {'ratio':>6}")
 for r in results:
     print(f"{r['mount']:10} {r['burst']:>6} {r['floor_64k_ms']:>7.0f}ms {r['library_first_audio_ms']:>6.0f}ms "

@@ -50,6 +50,8 @@ KINDS = {
     "mp3": (880, "128k", "mp3"),
 }
 ID3_PID = 0x0102
+# metadata_descriptor: the track carries ID3 (format identifier "ID3 "), as HLS declares it.
+ID3_DESCRIPTOR = b"\x26\x0d\xff\xffID3 \xffID3 \x00\x0f"
 
 
 def syncsafe(value):
@@ -99,7 +101,8 @@ def with_timed_id3(segment, sequence):
             section = data[5 + data[4]:]
             length = 3 + ((section[1] & 0x0F) << 8 | section[2])
             body = bytearray(section[:length - 4]) + bytes([0x15, 0xE0 | ID3_PID >> 8,
-                                                            ID3_PID & 0xFF, 0xF0, 0x00])
+                                                            ID3_PID & 0xFF, 0xF0,
+                                                            len(ID3_DESCRIPTOR)]) + ID3_DESCRIPTOR
             new_length = len(body) + 4 - 3
             body[1] = (body[1] & 0xF0) | new_length >> 8
             body[2] = new_length & 0xFF
