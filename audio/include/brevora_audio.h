@@ -313,7 +313,12 @@ HPLUGIN BASS_PluginLoad(const char *file, DWORD flags);
 //   first 0.1 s. The stream then downloads into its buffer until freed, but plays only after
 //   BASS_ChannelPlay.
 //   url:     an absolute http:// or https:// URL, user:password@ allowed (sent as Basic
-//            authorisation, kept across redirects on the same origin only).
+//            authorisation, kept across redirects on the same origin only). A URL that
+//            answers with an HLS playlist (#EXTM3U with #EXT-X- tags) plays as one stream:
+//            the master playlist's audio variant of highest bandwidth up to 320 kb/s (the
+//            next on failure); BASS_TAG_HTTP holds the media playlist's response headers,
+//            BASS_FILEPOS_END the buffer size for the variant's bandwidth, and titles in
+//            the segments' ID3 raise BASS_SYNC_META.
 //   offset:  accepted and ignored.
 //   flags:   BASS_STREAM_STATUS, BASS_STREAM_AUTOFREE; others are kept but do nothing.
 //   proc:    a DOWNLOADPROC, or NULL; user is handed to it.
@@ -328,8 +333,9 @@ HPLUGIN BASS_PluginLoad(const char *file, DWORD flags);
 //                                 200-299, or 204; a redirect without a usable Location,
 //                                 more than 10 redirects or a loop; the proxy refusing the
 //                                 CONNECT tunnel; playlists nested more than 3 deep; a
-//                                 playlist with no http(s) entry. A playlist whose entries
-//                                 all fail gives the last entry's error.
+//                                 playlist with no http(s) entry; an HLS playlist none of
+//                                 whose variants' first segments load. A playlist whose
+//                                 entries all fail gives the last entry's error.
 //            BASS_ERROR_NONET     no network route to the host.
 //            BASS_ERROR_TIMEOUT   name look-up, connecting, TLS, the request or the response
 //                                 head not done within BASS_CONFIG_NET_TIMEOUT; the start of
@@ -338,7 +344,7 @@ HPLUGIN BASS_PluginLoad(const char *file, DWORD flags);
 //            BASS_ERROR_SSL       the TLS set-up or handshake failed, or the certificate or
 //                                 host name did not verify (there is no unverified mode).
 //            BASS_ERROR_FILEFORM  a web page (text/html, or a body starting <html or
-//                                 <!doctype); an HLS segment list (#EXT-X-); a playlist while
+//                                 <!doctype); an HLS playlist without segments; a playlist while
 //                                 BASS_CONFIG_NET_PLAYLIST is 0; no known format in the first
 //                                 64 KiB after any ID3v2 tag; a container without audio; data
 //                                 the decoder rejects; the body ending before one frame.
