@@ -91,7 +91,7 @@ class hls_input final : public network_input {
     clock_type::time_point next_reload_{};
     clock_type::time_point last_audio_{}; // when a segment last loaded, or a retry began
     bool retried_ = false;
-    std::string map_uri_; // the initialisation section already handed on
+    std::string map_name_; // the initialisation section already handed on (its URL)
     std::map<std::string, aes_block> keys_;
     std::string last_title_;
     std::vector<std::string> pending_titles_; // reported when their segment is handed on
@@ -197,12 +197,14 @@ connect_failure hls_input::open_media(const url &media_url, const std::string &t
 }
 
 std::optional<aes_block> hls_input::key_for(const hls_segment &segment) {
-    auto known = keys_.find(segment.key.uri);
-    if (known != keys_.end())
-        return known->second;
+    // Cached by absolute URL: variants tried one after the other may use the same name.
     std::optional<url> key_url = resolve_reference(media_url_, segment.key.uri);
     if (!key_url)
         return std::nullopt;
+    const std::string key_name = key_url->without_userinfo();
+    auto known = keys_.find(key_name);
+    if (known != keys_.end())
+        return known->second;
     connect_failure failure;
     std::optional<std::string> body = fetch_body(*key_url, 17, nullptr, &failure);
     if (!body || body->size() != 16) {
@@ -213,7 +215,7 @@ std::optional<aes_block> hls_input::key_for(const hls_segment &segment) {
         keys_.clear();
     aes_block key;
     std::memcpy(key.data(), body->data(), key.size());
-    keys_[segment.key.uri] = key;
+    keys_[key_name] = key;
     return key;
 }
 
@@ -236,19 +238,27 @@ bool hls_input::load_segment(const hls_segment &segment) {
             return false;
         }
     }
-    std::string init_section;
-    if (!segment.map_uri.empty() && segment.map_uri != map_uri_) {
+    // The initialisation section goes to the decoder once, before the first segment that
+    // plays; a variant tried before this one may have named the same file.
+    std::string init_section, map_name;
+    if (!segment.map_uri.empty()) {
         std::optional<url> map_url = resolve_reference(media_url_, segment.map_uri);
-        std::optional<std::string> map =
-            map_url ? fetch_body(*map_url, max_init_section_size, nullptr, &failure) : std::nullopt;
-        if (!map)
+        if (!map_url)
             return false;
-        init_section = std::move(*map);
-        map_uri_ = segment.map_uri;
+        map_name = map_url->without_userinfo();
+        if (map_name != map_name_) {
+            std::optional<std::string> map =
+                fetch_body(*map_url, max_init_section_size, nullptr, &failure);
+            if (!map)
+                return false;
+            init_section = std::move(*map);
+        }
     }
     unpacked_segment unpacked = unpack_segment(std::move(*bytes));
     if (unpacked.audio.empty())
         return false;
+    if (!map_name.empty())
+        map_name_ = map_name;
     pending_titles_ = std::move(unpacked.titles);
     pending_ = init_section + unpacked.audio;
     pending_at_ = 0;
