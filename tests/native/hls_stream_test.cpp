@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <regex>
 
 using namespace stream_test;
 
@@ -72,7 +71,6 @@ TEST_F(HlsStreams, EachSegmentFormatPlaysItsToneAndTitles) {
         // Redirected: the segments are found from where the playlist was.
         {"moved/adts/vod.m3u8", BASS_CTYPE_STREAM_AAC, 1},
     };
-    const std::regex title("StreamTitle='Artist - Song [0-9]+';");
     for (const station &each : stations) {
         SCOPED_TRACE(each.path);
         output_capture capture;
@@ -93,7 +91,9 @@ TEST_F(HlsStreams, EachSegmentFormatPlaysItsToneAndTitles) {
             EXPECT_TRUE(meta.wait_for(each.title_syncs));
             const char *tag = BASS_ChannelGetTags(stream, BASS_TAG_META);
             ASSERT_NE(tag, nullptr);
-            EXPECT_TRUE(std::regex_match(tag, title)) << tag;
+            const std::string text = tag;
+            EXPECT_EQ(text.rfind("StreamTitle='Artist - Song ", 0), 0u) << text;
+            EXPECT_TRUE(text.size() > 2 && text.compare(text.size() - 2, 2, "';") == 0) << text;
         } else {
             EXPECT_EQ(meta.count(), 0);
         }
