@@ -23,6 +23,10 @@ Paths:
   /vod-404.m3u8, /vod-stall.m3u8         segment 1 answers 404 / sends half and stalls
   /moved/<playlist path>                 redirects to the playlist (segments are not there)
 A segment's titles: TPE1 "Artist", TIT2 "Song <sequence // 2>".
+
+Beside them one SHOUTcast-style station, /shoutcast: "ICY 200 OK", an MP3 tone (880 Hz)
+with ICY metadata every 8192 bytes, its name and title in Windows-1252 as older stations
+send them; a 64 KiB burst, then 16 KB/s.
 """
 import json
 import os
@@ -50,6 +54,9 @@ KINDS = {
     "mp3": (880, "128k", "mp3"),
 }
 ID3_PID = 0x0102
+SHOUTCAST_TITLE = "Caf\u00e9 del Mar - D\u00e9j\u00e0 vu"
+SHOUTCAST_METAINT = 8192
+SHOUTCAST_SECONDS = 120
 # metadata_descriptor: the track carries ID3 (format identifier "ID3 "), as HLS declares it.
 ID3_DESCRIPTOR = b"\x26\x0d\xff\xffID3 \xffID3 \x00\x0f"
 
@@ -166,6 +173,13 @@ class Stations:
         self.kinds = generate(folder)
         self.started = time.monotonic()
         self.frozen_at = self.live_edge()
+        mp3 = os.path.join(folder, "shoutcast.mp3")
+        subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                        "sine=frequency=880:sample_rate=44100:duration=10", "-ac", "2", "-c:a",
+                        "libmp3lame", "-b:a", "128k", "-id3v2_version", "0", "-write_xing", "0",
+                        mp3], check=True)
+        with open(mp3, "rb") as data:
+            self.shoutcast_audio = data.read()
         self.lock = threading.Lock()  # guards gap_reloads
         self.gap_reloads = 0
 
@@ -212,6 +226,12 @@ ts64/live.m3u8
 """
 
 
+def meta_block(text):
+    data = text.encode("cp1252")
+    blocks = (len(data) + 15) // 16
+    return bytes([blocks]) + data + b"\0" * (blocks * 16 - len(data))
+
+
 class Handler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.0"
 
@@ -226,6 +246,18 @@ class Handler(BaseHTTPRequestHandler):
             self.send_header(name, value)
         self.end_headers()
         self.wfile.write(body)
+
+    def shoutcast(self, audio):
+        self.wfile.write(("ICY 200 OK\r\nicy-name:Radio Caf\u00e9\r\ncontent-type:audio/mpeg\r\n"
+                          "icy-br:128\r\nicy-metaint:%d\r\n\r\n" % SHOUTCAST_METAINT).encode("cp1252"))
+        start, sent, meta = time.monotonic(), 0, meta_block("StreamTitle='%s';" % SHOUTCAST_TITLE)
+        while time.monotonic() - start < SHOUTCAST_SECONDS:
+            at = sent % len(audio)
+            block = (audio[at:] + audio)[:SHOUTCAST_METAINT]
+            self.wfile.write(block + meta)
+            meta = b"\0"  # unchanged title
+            sent += len(block)
+            time.sleep(max(0.0, start + max(0, sent - 65536) / 16000 - time.monotonic()))
 
     def do_GET(self):
         stations = self.server.stations
@@ -242,6 +274,8 @@ class Handler(BaseHTTPRequestHandler):
                 best = "dead/live.m3u8" if "dead" in path else "ts128/live.m3u8"
                 body = (MASTER % {"low": "ts64/live.m3u8", "best": best}).encode()
                 return self.answer(body, mpegurl, {"X-Brevora-Playlist": "master"})
+            if path == "/shoutcast":
+                return self.shoutcast(stations.shoutcast_audio)
             if path == "/gap.m3u8":
                 with stations.lock:
                     stations.gap_reloads += 1
