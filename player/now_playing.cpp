@@ -89,6 +89,21 @@ void show_bitrate(HSTREAM stream) {
     set_line_text(IDC_BITRATE_LABEL, label);
 }
 
+// Ogg comments are UTF-8: a text cut to fit loses the character the cut split, which would
+// otherwise make the whole text invalid UTF-8 (and read as Windows-1252).
+void drop_cut_character(char *text) {
+    const size_t length = std::strlen(text);
+    size_t start = length;
+    while (start > 0 && (static_cast<unsigned char>(text[start - 1]) & 0xC0) == 0x80)
+        --start;
+    if (start == 0)
+        return;
+    const unsigned char lead = static_cast<unsigned char>(text[start - 1]);
+    const size_t needed = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    if (length - (start - 1) < needed)
+        text[start - 1] = '\0';
+}
+
 void show_ogg_title(const char *comments) {
     const char *artist = nullptr;
     const char *title = nullptr;
@@ -105,7 +120,8 @@ void show_ogg_title(const char *comments) {
         return;
     }
     char text[100];
-    std::snprintf(text, sizeof text, "%s - %s", artist, title);
+    if (std::snprintf(text, sizeof text, "%s - %s", artist, title) >= int{sizeof text})
+        drop_cut_character(text);
     show_tag_text(IDC_TITLE_LINE, text);
 }
 

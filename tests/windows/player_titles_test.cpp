@@ -70,6 +70,19 @@ TEST_F(Windows1252Titles, ShowTheLettersMeant) {
         }
 }
 
+TEST_F(Windows1252Titles, OggTitleCutToFitKeepsWholeCharacters) {
+    // "artist - title" is cut at 99 bytes; here the cut splits the two-byte "\xc3\xa9".
+    play("icy-name:x\0"s, "");
+    {
+        std::lock_guard<std::mutex> guard(fake.lock);
+        fake.streams[11].tags.erase(BASS_TAG_META);
+        fake.streams[11].tags[BASS_TAG_OGG] =
+            "artist="s + std::string(95, 'x') + "\0title=\xc3\xa9t\xc3\xa9\0"s;
+    }
+    fire_syncs(11, BASS_SYNC_OGG_CHANGE);
+    EXPECT_EQ(control_wide_text(IDC_TITLE_LINE), std::wstring(95, L'x') + L" - ");
+}
+
 TEST_F(Windows1252Titles, RecordingIsNamedWithTheLettersMeant) {
     scratch_current_folder scratch(L"brevora-latin-recording-test");
     play("icy-name:x\0"s, "Beyonc\xe9 - D\xe9j\xe0 Vu");
