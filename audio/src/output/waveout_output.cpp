@@ -1,7 +1,8 @@
 // The Windows device output: waveOut on the default device (the wave mapper), 16-bit
-// stereo, four 20 ms buffers kept queued by one thread. When no device opens (a server,
-// Wine without a sound server) open_platform_output returns null and the silent output
-// takes over.
+// stereo, four 20 ms buffers kept queued by one thread while a stream plays. With nothing
+// to play the device runs dry and the thread sleeps until the mixer's wake-up (a stream
+// added) or the stop sets its event. When no device opens (a server, Wine without a sound
+// server) open_platform_output returns null and the silent output takes over.
 #include "output_device.h"
 
 #include <windows.h>
@@ -52,10 +53,13 @@ class waveout_output final : public output_device {
             // Marked done so that the thread fills and queues it first thing.
             headers_[i].dwFlags |= WHDR_DONE;
         }
+        source_.set_wake([this] { SetEvent(event_); });
         thread_ = std::thread([this] { run(); });
     }
 
     ~waveout_output() override {
+        if (thread_.joinable())
+            source_.set_wake(nullptr);
         stopping_ = true;
         if (event_)
             SetEvent(event_);
@@ -70,13 +74,21 @@ class waveout_output final : public output_device {
     const char *name() const override { return "waveOut"; }
 
   private:
-    // Output thread: refills every buffer the device has finished with.
+    // Output thread: refills every buffer the device has finished with, while a stream plays.
     void run() {
         std::vector<float> mix(frames_ * mixer::channels);
         while (!stopping_) {
+            bool queued = false;
             for (int i = 0; i < buffer_count && !stopping_; ++i) {
-                if (!(headers_[i].dwFlags & WHDR_DONE))
+                if (!(headers_[i].dwFlags & WHDR_DONE)) {
+                    queued = true;
                     continue;
+                }
+                // Checked for each buffer, so a freed stream stops the feed at once. An add
+                // after the last check sets the (auto-reset) event: the wait returns at once.
+                if (!source_.has_sources())
+                    continue;
+                queued = true;
                 source_.render(mix.data(), frames_);
                 for (size_t s = 0; s < mix.size(); ++s)
                     samples_[i][s] = static_cast<int16_t>(
@@ -84,7 +96,9 @@ class waveout_output final : public output_device {
                 headers_[i].dwFlags &= ~static_cast<DWORD>(WHDR_DONE);
                 waveOutWrite(device_, &headers_[i], sizeof(WAVEHDR));
             }
-            WaitForSingleObject(event_, 100);
+            // The device sets the event as each buffer finishes; idle and drained, only a
+            // new stream or the stop does.
+            WaitForSingleObject(event_, queued ? 100 : INFINITE);
         }
     }
 
