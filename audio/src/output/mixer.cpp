@@ -44,9 +44,18 @@ bool mixer::has_sources() {
     return !sources_.empty();
 }
 
-void mixer::set_wake(std::function<void()> wake) {
+void mixer::set_wake(const void *owner, std::function<void()> wake) {
     std::lock_guard<std::mutex> guard(wake_lock_);
     wake_ = std::move(wake);
+    wake_owner_ = owner;
+}
+
+void mixer::clear_wake(const void *owner) {
+    std::lock_guard<std::mutex> guard(wake_lock_);
+    if (wake_owner_ != owner)
+        return;
+    wake_ = nullptr;
+    wake_owner_ = nullptr;
 }
 
 void mixer::set_capture(std::function<void(const float *, size_t)> capture) {

@@ -42,9 +42,12 @@ class mixer {
     // True while a stream plays. The output renders nothing and sleeps while it is false.
     bool has_sources();
     // The output's alarm clock: called after every add(), on the adding thread, so that a
-    // sleeping output renders the new stream at once. Null to remove; once set_wake returns,
-    // the previous one is not running and is not called again.
-    void set_wake(std::function<void()> wake);
+    // sleeping output renders the new stream at once. `owner` is the output that sets it.
+    void set_wake(const void *owner, std::function<void()> wake);
+    // Removes the wake-up if `owner` set the current one (an output freed after a new one
+    // started leaves the new one's). Once this returns, the owner's is not running and is not
+    // called again.
+    void clear_wake(const void *owner);
 
     // Test hook: also hands every rendered block to `capture` (null to stop).
     void set_capture(std::function<void(const float *samples, size_t frames)> capture);
@@ -56,6 +59,7 @@ class mixer {
     std::function<void(const float *, size_t)> capture_;
     std::mutex wake_lock_;
     std::function<void()> wake_;
+    const void *wake_owner_ = nullptr;
 };
 
 // The library's one mixer.

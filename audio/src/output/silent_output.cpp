@@ -17,7 +17,7 @@ namespace {
 class silent_output final : public output_device {
   public:
     silent_output(mixer &source, int rate) : source_(source), rate_(rate) {
-        source_.set_wake([this] {
+        source_.set_wake(this, [this] {
             // Under the lock: the thread is either before its check or already waiting.
             std::lock_guard<std::mutex> guard(lock_);
             wake_.notify_all();
@@ -26,7 +26,7 @@ class silent_output final : public output_device {
     }
 
     ~silent_output() override {
-        source_.set_wake(nullptr);
+        source_.clear_wake(this);
         {
             std::lock_guard<std::mutex> guard(lock_);
             stopping_ = true;

@@ -34,13 +34,12 @@ class waveout_output final : public output_device {
         if (!event_ || !open_device())
             return;
         opened_ = true;
-        source_.set_wake([this] { SetEvent(event_); });
+        source_.set_wake(this, [this] { SetEvent(event_); });
         thread_ = std::thread([this] { run(); });
     }
 
     ~waveout_output() override {
-        if (thread_.joinable())
-            source_.set_wake(nullptr);
+        source_.clear_wake(this);
         stopping_ = true;
         if (event_)
             SetEvent(event_);
