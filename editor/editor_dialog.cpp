@@ -35,6 +35,10 @@ INT_PTR dispatch_command(HWND dialog, WORD id, WORD code) {
 INT_PTR CALLBACK editor_dialog(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
+        // The program's icon also in the title bar and the taskbar.
+        SendMessageW(dialog, WM_SETICON, ICON_BIG,
+                     reinterpret_cast<LPARAM>(
+                         LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_EDITOR))));
         load_station_list(dialog);
         return TRUE;
     case WM_COMMAND:

@@ -6,6 +6,7 @@
 #include "recording.h"
 #include "station_file.h"
 #include "station_menu.h"
+#include "version.h"
 #include "worker_threads.h"
 
 #include <commctrl.h>
@@ -18,7 +19,7 @@ namespace {
 #define STRINGIFY(x) STRINGIFY_VALUE(x)
 
 const char about_text[] =
-    "Brevora v2.4\n"
+    "Brevora v" BREVORA_VERSION_SHORT "\n"
     "A small, fast internet radio player.\n"
     "\n"
     "Supports MP3, WMA, ASX, AAC, AAC+ & Ogg Vorbis Streams (SHOUTcast, Icecast etc...)\n"

@@ -2,6 +2,7 @@
 #pragma once
 
 #define IDD_EDITOR 100
+#define IDI_EDITOR 103
 
 #define IDC_IMPORT_M3U 1000
 #define IDC_STATION_LIST 1002

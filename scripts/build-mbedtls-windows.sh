@@ -2,11 +2,15 @@
 # Cross-builds mbedTLS for 64-bit Windows from Debian's source package, so that the Windows
 # build verifies certificates with the same library as the native one.
 # Usage: build-mbedtls-windows.sh INSTALL_DIR   (leaves include/ and lib/*.a there)
+# Does nothing when the folder already holds the libraries: every configure runs it.
 set -euo pipefail
 source "$(dirname "$0")/debian-source.sh"
 
 install_dir=$1
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+if [ -f "$install_dir/lib/libmbedtls.a" ] && [ -f "$install_dir/lib/libmbedcrypto.a" ]; then
+  exit 0
+fi
 work=$install_dir.work
 rm -rf "$work"
 mkdir -p "$work"

@@ -37,8 +37,8 @@ const expected_control player_controls[] = {
 // The controls without an identifier, found by their text.
 const expected_control player_labels[] = {
     {-1, "Button", "Playback", {6, 3, 170, 39}},
-    {-1, "Static", "Vol -", {11, 20, 14, 9}},
-    {-1, "Static", "Vol +", {84, 20, 17, 9}},
+    {-1, "Static", "Vol -", {11, 20, 16, 9}},
+    {-1, "Static", "Vol +", {84, 20, 19, 9}},
     {-1, "Button", "Now Playing", {6, 44, 170, 78}},
 };
 
@@ -139,6 +139,29 @@ TEST_F(PlayerWindow, LayoutTextsAndStylesFollowTheTemplate) {
     EXPECT_EQ(bitrate & SS_TYPEMASK, SS_CENTER);
 
     EXPECT_NE(GetClassLongPtrW(main_window, GCLP_HICON), 0u);
+}
+
+// A static text wraps at a blank when its line is wider than the box: "Vol -" in a box too
+// narrow shows as "Vol". Measured in the font the dialog gave its controls.
+TEST_F(PlayerWindow, LabelsFitTheirTextOnOneLine) {
+    ASSERT_TRUE(start_player());
+    HFONT dialog_font = reinterpret_cast<HFONT>(SendMessageW(main_window, WM_GETFONT, 0, 0));
+    for (const char *label : {"Vol -", "Vol +", "0 Kbps"}) {
+        SCOPED_TRACE(label);
+        HWND control = child_with_text(main_window, label);
+        ASSERT_NE(control, nullptr);
+        HDC context = GetDC(control);
+        HGDIOBJ previous = SelectObject(context, dialog_font);
+        SIZE extent;
+        ASSERT_TRUE(
+            GetTextExtentPoint32A(context, label, static_cast<int>(strlen(label)), &extent));
+        SelectObject(context, previous);
+        ReleaseDC(control, context);
+        RECT client;
+        GetClientRect(control, &client);
+        EXPECT_LE(extent.cx, client.right);
+        EXPECT_GE(client.bottom, extent.cy);
+    }
 }
 
 TEST_F(PlayerWindow, OpensAt150PixelsFromTheTopOfTheScreen) {

@@ -5,9 +5,14 @@
 namespace audio {
 
 void mixer::add(std::shared_ptr<mix_source> source) {
-    std::lock_guard<std::mutex> guard(lock_);
-    if (std::find(sources_.begin(), sources_.end(), source) == sources_.end())
-        sources_.push_back(std::move(source));
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (std::find(sources_.begin(), sources_.end(), source) == sources_.end())
+            sources_.push_back(std::move(source));
+    }
+    std::lock_guard<std::mutex> guard(wake_lock_);
+    if (wake_)
+        wake_();
 }
 
 void mixer::remove(const mix_source *source) {
@@ -32,6 +37,25 @@ void mixer::render(float *out, size_t frames) {
         source->mix_into(out, frames, gain);
     if (capture_)
         capture_(out, frames);
+}
+
+bool mixer::has_sources() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return !sources_.empty();
+}
+
+void mixer::set_wake(const void *owner, std::function<void()> wake) {
+    std::lock_guard<std::mutex> guard(wake_lock_);
+    wake_ = std::move(wake);
+    wake_owner_ = owner;
+}
+
+void mixer::clear_wake(const void *owner) {
+    std::lock_guard<std::mutex> guard(wake_lock_);
+    if (wake_owner_ != owner)
+        return;
+    wake_ = nullptr;
+    wake_owner_ = nullptr;
 }
 
 void mixer::set_capture(std::function<void(const float *, size_t)> capture) {

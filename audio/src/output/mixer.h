@@ -2,7 +2,8 @@
 //
 // Threads: add/remove/set_volume from any thread; render() only from the output's thread.
 // `lock_` guards `sources_` and `capture_`; render() holds it while it mixes, so a removed
-// source is never read after remove() returns.
+// source is never read after remove() returns. `wake_lock_` guards `wake_` and is held while
+// it runs, never together with `lock_`.
 #pragma once
 
 #include <atomic>
@@ -38,6 +39,16 @@ class mixer {
     // Output thread: fills `frames` interleaved stereo frames.
     void render(float *out, size_t frames);
 
+    // True while a stream plays. The output renders nothing and sleeps while it is false.
+    bool has_sources();
+    // The output's alarm clock: called after every add(), on the adding thread, so that a
+    // sleeping output renders the new stream at once. `owner` is the output that sets it.
+    void set_wake(const void *owner, std::function<void()> wake);
+    // Removes the wake-up if `owner` set the current one (an output freed after a new one
+    // started leaves the new one's). Once this returns, the owner's is not running and is not
+    // called again.
+    void clear_wake(const void *owner);
+
     // Test hook: also hands every rendered block to `capture` (null to stop).
     void set_capture(std::function<void(const float *samples, size_t frames)> capture);
 
@@ -46,6 +57,9 @@ class mixer {
     std::mutex lock_;
     std::vector<std::shared_ptr<mix_source>> sources_;
     std::function<void(const float *, size_t)> capture_;
+    std::mutex wake_lock_;
+    std::function<void()> wake_;
+    const void *wake_owner_ = nullptr;
 };
 
 // The library's one mixer.

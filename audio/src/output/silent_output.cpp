@@ -1,6 +1,7 @@
 // The null output: a thread that renders one block every 40 ms of real time and drops it.
 // Nothing is heard, so the block only sets how often the thread wakes; 40 ms keeps that
-// low while staying well inside the decoded-sample queue (about 190 ms).
+// low while staying well inside the decoded-sample queue (about 190 ms). While no stream
+// plays the thread sleeps until the mixer's wake-up (a stream added) or the stop.
 #include "output_device.h"
 
 #include <chrono>
@@ -16,10 +17,16 @@ namespace {
 class silent_output final : public output_device {
   public:
     silent_output(mixer &source, int rate) : source_(source), rate_(rate) {
+        source_.set_wake(this, [this] {
+            // Under the lock: the thread is either before its check or already waiting.
+            std::lock_guard<std::mutex> guard(lock_);
+            wake_.notify_all();
+        });
         thread_ = std::thread([this] { run(); });
     }
 
     ~silent_output() override {
+        source_.clear_wake(this);
         {
             std::lock_guard<std::mutex> guard(lock_);
             stopping_ = true;
@@ -39,6 +46,12 @@ class silent_output final : public output_device {
         auto next = std::chrono::steady_clock::now();
         std::unique_lock<std::mutex> guard(lock_);
         while (!stopping_) {
+            if (!source_.has_sources()) {
+                wake_.wait(guard, [&] { return stopping_ || source_.has_sources(); });
+                // A fresh clock: the first block of the new stream renders at once.
+                next = std::chrono::steady_clock::now();
+                continue;
+            }
             guard.unlock();
             source_.render(block.data(), frames);
             guard.lock();
@@ -49,7 +62,7 @@ class silent_output final : public output_device {
 
     mixer &source_;
     const int rate_;
-    std::mutex lock_; // guards stopping_
+    std::mutex lock_; // guards stopping_; held by the thread while it checks for sources
     std::condition_variable wake_;
     bool stopping_ = false;
     std::thread thread_;
