@@ -171,14 +171,21 @@ typedef DWORD HENCODE; // an encoder, from BASS_Encode_Start
 #define BASS_SYNC_WMA_CHANGE 0x10100
 #define BASS_SYNC_WMA_META 0x10101
 
-// Channel types (BASS_CHANNELINFO.ctype): the container found in the stream's first bytes.
-// OGG is Vorbis, Opus or FLAC in Ogg; AAC is raw ADTS; MP4 is audio (AAC) in MP4 boxes.
+// Channel types (BASS_CHANNELINFO.ctype): the container and codec found in the stream's first
+// bytes. OGG is Vorbis in Ogg; AAC is raw ADTS; MP4 is audio (AAC) in MP4 boxes. FLAC is
+// native FLAC, OGG_FLAC FLAC in Ogg, OPUS Opus in Ogg, WMA any codec in ASF (WMA v1/v2, Pro,
+// Lossless): these four are this library's own values, which programs written for the
+// formats above show as an unknown type.
 #define BASS_CTYPE_STREAM_OGG 0x10002
 #define BASS_CTYPE_STREAM_MP1 0x10003
 #define BASS_CTYPE_STREAM_MP2 0x10004
 #define BASS_CTYPE_STREAM_MP3 0x10005
 #define BASS_CTYPE_STREAM_AAC 0x10b00
 #define BASS_CTYPE_STREAM_MP4 0x10b01
+#define BASS_CTYPE_STREAM_WMA 0x10300
+#define BASS_CTYPE_STREAM_FLAC 0x10900
+#define BASS_CTYPE_STREAM_OGG_FLAC 0x10901
+#define BASS_CTYPE_STREAM_OPUS 0x11200
 
 // BASS_Encode_IsActive results. PAUSED is never returned.
 #define BASS_ACTIVE_STOPPED 0
