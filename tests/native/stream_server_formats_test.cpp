@@ -80,4 +80,47 @@ TEST_F(ServerFormats, AsfOverPlainHttp) {
     expect_tone(s, capture);
 }
 
+// The session's script commands and its second header reach the tags and syncs in order.
+TEST_F(ServerFormats, WindowsMediaSessionWithScriptCommandsAndAHeaderChange) {
+    output_capture capture;
+    HSTREAM s = BASS_StreamCreateURL(url("/wmsp").c_str(), 0, 0, nullptr, nullptr);
+    ASSERT_NE(s, 0u) << BASS_ErrorGetCode();
+    EXPECT_EQ(ctype_of(s), static_cast<DWORD>(BASS_CTYPE_STREAM_WMA));
+    const char *first_tags = BASS_ChannelGetTags(s, BASS_TAG_WMA);
+    EXPECT_TRUE(has_line(first_tags, "title=Brevora WMA"));
+    EXPECT_TRUE(has_line(first_tags, "author=Brevora Radio"));
+    sync_counter &meta = kept<sync_counter>();
+    sync_counter &change = kept<sync_counter>();
+    ASSERT_NE(BASS_ChannelSetSync(s, BASS_SYNC_WMA_META, 0, count_sync, &meta), 0u);
+    ASSERT_NE(BASS_ChannelSetSync(s, BASS_SYNC_WMA_CHANGE, 0, count_sync, &change), 0u);
+    expect_tone(s, capture);
+    ASSERT_TRUE(meta.wait_for(2, std::chrono::seconds(15)));
+    ASSERT_TRUE(change.wait_for(1, std::chrono::seconds(15)));
+    EXPECT_EQ(meta.count(), 2); // the URL command is not a title
+    EXPECT_STREQ(BASS_ChannelGetTags(s, BASS_TAG_WMA_META), "Artist - Second Song");
+    const char *second_tags = BASS_ChannelGetTags(s, BASS_TAG_WMA);
+    EXPECT_TRUE(has_line(second_tags, "title=Second Program"));
+    EXPECT_TRUE(has_line(second_tags, "author=Second Host"));
+    EXPECT_TRUE(has_line(first_tags, "title=Brevora WMA")); // the old text stays readable
+    // The second program plays too (after the join, which the decoder is ahead of).
+    capture.clear_after_next_block();
+    std::vector<float> later =
+        capture.left_channel_of_sound(8820, std::chrono::seconds(10), 22050);
+    ASSERT_EQ(later.size(), 8820u);
+    EXPECT_NEAR(measured_frequency(later, 44100), 1000.0, 10.0);
+}
+
+TEST_F(ServerFormats, MmsUrlsDirectlyAndFromAnAsxAfterADeadEntry) {
+    for (const std::string &address :
+         {url("/wmsp", "mms"), url("/wmsp", "MMSH"), url("/asx-mms")}) {
+        SCOPED_TRACE(address);
+        output_capture capture;
+        HSTREAM s = BASS_StreamCreateURL(address.c_str(), 0, 0, nullptr, nullptr);
+        ASSERT_NE(s, 0u) << BASS_ErrorGetCode();
+        EXPECT_EQ(ctype_of(s), static_cast<DWORD>(BASS_CTYPE_STREAM_WMA));
+        expect_tone(s, capture);
+        BASS_StreamFree(s);
+    }
+}
+
 } // namespace

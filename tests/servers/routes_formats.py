@@ -3,12 +3,18 @@
 Tone files (1000 Hz) are made with ffmpeg on first use and kept for the server's life.
   /flac-icy     native FLAC behind "ICY 200 OK" with ICY metadata (title 'Flac Song')
   /asf          an ASF file (wmav2) over plain HTTP, as video/x-ms-asf
-  /wmsp         Windows Media HTTP streaming (see wmsp_stream in routes_wmsp)
+  /wmsp         Windows Media HTTP streaming (routes_wmsp): a program with script commands
+                ("Artist - First Song", a URL command, "Artist - Second Song"), then a new
+                header: a second program titled "Second Program" by "Second Host"
+  /wmsp-cut     the same, its header answer cut short
+  /asx-mms      an ASX whose first entry is dead and whose second is mms://.../wmsp
 """
 import os
 import subprocess
 import tempfile
 import threading
+
+import routes_wmsp
 
 _files = {}
 _files_lock = threading.Lock()
@@ -61,4 +67,24 @@ def route_asf(c):
     c.send(body)
 
 
-ROUTES = {"/flac-icy": route_flac_icy, "/asf": route_asf}
+def route_wmsp(c):
+    commands = {3: ("TEXT", "Artist - First Song"), 5: ("URL", "http://brevora.test/"),
+                8: ("title", "Artist - Second Song")}
+    routes_wmsp.serve(c, (wma_file(), commands),
+                      (wma_file("Second Program", "Second Host"), {}))
+
+
+def route_wmsp_cut(c):
+    routes_wmsp.serve(c, (wma_file(), {}), None, truncated=True)
+
+
+def route_asx_mms(c):
+    port = c.headers["host"].rsplit(":", 1)[1]
+    c.head("HTTP/1.0 200 OK", ["Content-Type: video/x-ms-asf"])
+    c.send("<asx VERSION=\"3.0\"><ENTRY><Ref href=\"http://127.0.0.1:%d/dead\"/></ENTRY>"
+           "<entry><REF HREF=\"MMS://127.0.0.1:%s/wmsp\"/></entry></asx>"
+           % (c.server.ports["dead"], port))
+
+
+ROUTES = {"/flac-icy": route_flac_icy, "/asf": route_asf, "/wmsp": route_wmsp,
+          "/wmsp-cut": route_wmsp_cut, "/asx-mms": route_asx_mms}

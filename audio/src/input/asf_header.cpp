@@ -120,6 +120,7 @@ void read_object(const uint8_t *p, size_t size, asf_header *header) {
         header->packet_size = min_packet == max_packet ? min_packet : 0;
         header->max_bitrate = static_cast<uint32_t>(little_endian(body + 76, 4));
     } else if (is(p, stream_properties) && body_size >= 50) {
+        header->streams.push_back(body[48] & 0x7f);
         if (is(body, command_media))
             header->command_stream = body[48] & 0x7f;
     } else if (is(p, content_description)) {

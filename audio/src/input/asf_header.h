@@ -23,6 +23,7 @@ struct asf_header {
     uint32_t max_bitrate = 0; // bits per second, 0 when not given
     bool broadcast = false;   // a live stream: no length, no end
     int command_stream = 0;   // stream number of the script command stream; 0: none
+    std::vector<int> streams; // every stream's number, in header order
     // "title=", "author=", "copyright=", "description=", "rating=" (when not empty), then
     // the extended content entries as "name=value", all UTF-8.
     std::vector<std::string> tags;

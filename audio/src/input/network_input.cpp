@@ -5,6 +5,8 @@
 #include "input/http_connection.h"
 #include "input/icy_filter.h"
 #include "input/playlist.h"
+#include "input/wmsp_framing.h"
+#include "input/wmsp_session.h"
 
 #include "core/debug_log.h"
 
@@ -108,7 +110,9 @@ class http_network_input : public network_input {
     clock_type::time_point deadline_from_now() const {
         return clock_type::now() + std::chrono::milliseconds(options_.timeout_ms);
     }
-    connect_failure try_url(const url &target, int depth);
+    connect_failure try_url(const url &target, int depth, bool windows_media);
+    std::optional<http_answer> request(const url &target, clock_type::time_point deadline,
+                                       connect_failure *failure);
     connect_failure refuse_answer(const http_answer &answer, int error, const char *reason);
     connect_failure play_answer(http_answer answer, std::string start);
     bool reconnect();
@@ -127,12 +131,15 @@ class http_network_input : public network_input {
     std::string pending_; // body bytes read while recognising the answer, not yet filtered
     icy_filter filter_;
     bool live_ = false;
+    bool windows_media_ = false; // the body is framed: deframer_ turns it into plain ASF
+    wmsp_deframer deframer_;
     int reconnects_without_audio_ = 0;
     clock_type::time_point reconnect_window_end_{};
 };
 
 bool http_network_input::open(const std::string &text, int *error) {
-    std::optional<url> target = parse_url(text);
+    std::optional<std::string> windows_media_url = windows_media_http_url(text);
+    std::optional<url> target = parse_url(windows_media_url.value_or(text));
     if (!options_.proxy.empty()) {
         proxy_ = parse_proxy_setting(options_.proxy);
         if (!proxy_) {
@@ -148,17 +155,31 @@ bool http_network_input::open(const std::string &text, int *error) {
     }
     setting_.proxy = proxy_ ? &*proxy_ : nullptr;
     setting_.tls_ca_file = options_.tls_ca_file;
-    connect_failure failure = try_url(*target, 0);
+    connect_failure failure = try_url(*target, 0, windows_media_url.has_value());
     *error = failure.error;
     return failure.error == 0;
 }
 
-connect_failure http_network_input::try_url(const url &target, int depth) {
+// A Windows Media session answers two requests; anything else one.
+std::optional<http_answer> http_network_input::request(const url &target,
+                                                       clock_type::time_point deadline,
+                                                       connect_failure *failure) {
+    return windows_media_ ? open_windows_media(target, setting_, deadline, stop_, failure)
+                          : fetch(target, setting_, deadline, stop_, failure);
+}
+
+connect_failure http_network_input::try_url(const url &target, int depth, bool windows_media) {
     connect_failure failure;
-    std::optional<http_answer> answer =
-        fetch(target, setting_, deadline_from_now(), stop_, &failure);
+    windows_media_ = windows_media;
+    std::optional<http_answer> answer = request(target, deadline_from_now(), &failure);
     if (!answer) {
         return failure;
+    }
+    if (windows_media) {
+        return play_answer(std::move(*answer), {});
+    }
+    if (is_windows_media_answer(answer->head)) {
+        return try_url(answer->final_url, depth, true);
     }
     std::string type = answer->head.content_type();
     playlist_kind kind = playlist_kind_from_content_type(type);
@@ -203,12 +224,14 @@ connect_failure http_network_input::try_url(const url &target, int depth) {
         if (stop_.requested()) {
             return refuse_answer(*answer, BASS_ERROR_TIMEOUT, "stopped in a playlist");
         }
-        std::optional<url> entry_url = resolve_reference(answer->final_url, entry);
+        std::optional<std::string> windows_media_entry = windows_media_http_url(entry);
+        std::optional<url> entry_url =
+            resolve_reference(answer->final_url, windows_media_entry.value_or(entry));
         if (!entry_url) {
-            continue; // another scheme (mms://, a file): not ours to play
+            continue; // another scheme (a file, rtsp://): not ours to play
         }
         tried_an_entry = true;
-        failure = try_url(*entry_url, depth + 1);
+        failure = try_url(*entry_url, depth + 1, windows_media_entry.has_value());
         if (failure.error == 0) {
             return failure;
         }
@@ -233,6 +256,7 @@ connect_failure http_network_input::play_answer(http_answer answer, std::string 
     pending_ = std::move(start);
     live_ = head_.is_live();
     filter_.restart(parse_icy_metaint(head_.header("icy-metaint")).value_or(0));
+    deframer_ = wmsp_deframer();
     listener_.on_response(head_.status_line, head_.header_lines);
     return {};
 }
@@ -244,6 +268,16 @@ long http_network_input::read(uint8_t *buffer, size_t size) {
     for (;;) {
         if (stop_.requested()) {
             return -1;
+        }
+        if (windows_media_) {
+            size_t ready = deframer_.take(buffer, size);
+            if (ready > 0) {
+                reconnects_without_audio_ = 0;
+                return static_cast<long>(ready);
+            }
+            if (deframer_.ended() || deframer_.failed()) {
+                return 0; // the broadcast ended, or its framing broke
+            }
         }
         size_t got = 0;
         if (!pending_.empty()) {
@@ -283,6 +317,10 @@ long http_network_input::read(uint8_t *buffer, size_t size) {
             got = result.bytes;
         }
         got = filter_.filter(buffer, got);
+        if (windows_media_) {
+            deframer_.feed(buffer, got);
+            continue;
+        }
         if (got > 0) {
             reconnects_without_audio_ = 0;
             return static_cast<long>(got);
@@ -308,7 +346,7 @@ bool http_network_input::reconnect() {
         }
         connect_failure failure;
         std::optional<http_answer> answer =
-            fetch(stream_url_, setting_, reconnect_window_end_, stop_, &failure);
+            request(stream_url_, reconnect_window_end_, &failure);
         if (!answer) {
             continue;
         }
@@ -320,6 +358,7 @@ bool http_network_input::reconnect() {
         // head_ stays the first response's: other threads read it through is_icy() and
         // content_type().
         body_ = std::move(answer->body);
+        deframer_ = wmsp_deframer(); // a new session starts with its header
         live_ = answer->head.is_live();
         filter_.restart(parse_icy_metaint(answer->head.header("icy-metaint")).value_or(0));
         return true;
