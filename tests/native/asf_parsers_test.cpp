@@ -1,6 +1,7 @@
-// The ASF header parser and script command text: what a Windows Media stream's header and
-// commands say, and headers whose sizes lie.
+// The ASF header parser, script command text and the Windows Media streaming framing: what a
+// stream's header and commands say, headers whose sizes lie, framing that breaks.
 #include "input/asf_header.h"
+#include "input/wmsp_framing.h"
 
 #include <gtest/gtest.h>
 
@@ -159,6 +160,80 @@ TEST(AsfText, Utf16AndScriptCommands) {
     EXPECT_EQ(command("URL", "http://example.org/"), std::nullopt);
     bytes unended = {'T', 0, 'E', 0, 'X', 0, 'T', 0};
     EXPECT_EQ(audio::script_command_text(unended.data(), unended.size()), std::nullopt);
+}
+
+// A framed packet; "$H" and "$D" carry the 8-byte payload head.
+bytes framed(char type, const bytes &payload, bool with_head = true) {
+    bytes body;
+    if (with_head) {
+        put(body, 0, 6);
+        put(body, payload.size() + 8, 2);
+    }
+    body.insert(body.end(), payload.begin(), payload.end());
+    bytes out = {'$', static_cast<uint8_t>(type)};
+    put(out, body.size(), 2);
+    out.insert(out.end(), body.begin(), body.end());
+    return out;
+}
+bytes joined(const std::vector<bytes> &parts) {
+    bytes out;
+    for (const auto &part : parts)
+        out.insert(out.end(), part.begin(), part.end());
+    return out;
+}
+bytes deframe(audio::wmsp_deframer &deframer, const bytes &input, size_t piece) {
+    bytes out;
+    uint8_t buffer[100];
+    for (size_t offset = 0; offset < input.size(); offset += piece) {
+        deframer.feed(input.data() + offset, std::min(piece, input.size() - offset));
+        while (size_t got = deframer.take(buffer, sizeof buffer))
+            out.insert(out.end(), buffer, buffer + got);
+    }
+    return out;
+}
+
+TEST(WmspFraming, GivesHeadersAndPaddedPacketsInAnyPieces) {
+    bytes first = header_with({file_properties(64, true)});
+    bytes second = header_with({file_properties(64, true), description()});
+    bytes half_a(first.begin(), first.begin() + 40), half_b(first.begin() + 40, first.end());
+    bytes session = joined({framed('H', half_a), framed('H', half_b), framed('D', bytes(60, 7)),
+                            framed('M', bytes(5, 1), false), framed('D', bytes(64, 8)),
+                            framed('C', bytes(4, 0), false), framed('H', second),
+                            framed('D', bytes(10, 9)), framed('E', bytes(4, 0), false)});
+    bytes expected = joined({first, bytes(60, 7), bytes(4, 0), bytes(64, 8), second,
+                             bytes(10, 9), bytes(54, 0)});
+    for (size_t piece : {size_t(1), size_t(7), session.size()}) {
+        SCOPED_TRACE(piece);
+        audio::wmsp_deframer deframer;
+        EXPECT_EQ(deframe(deframer, session, piece), expected);
+        EXPECT_TRUE(deframer.ended());
+        EXPECT_FALSE(deframer.failed());
+        ASSERT_NE(deframer.header(), nullptr);
+        EXPECT_EQ(deframer.header()->tags.front(), "title=Station");
+    }
+}
+
+TEST(WmspFraming, BrokenFramingEndsTheStreamWithoutMisalignedBytes) {
+    bytes header = header_with({file_properties(64, true)});
+    bytes cut(header.begin(), header.end() - 20);
+    struct {
+        const char *name;
+        bytes session;
+        size_t good_bytes; // what comes out before the break
+    } cases[] = {
+        {"not framing", bytes(40, 'x'), 0},
+        {"data before any header", framed('D', bytes(10, 1)), 0},
+        {"a truncated header, then data", joined({framed('H', cut), framed('D', bytes(10, 1))}), 0},
+        {"a packet larger than the header says",
+         joined({framed('H', header), framed('D', bytes(65, 1))}), header.size()},
+        {"a header without a fixed packet size", framed('H', header_with({description()})), 0},
+    };
+    for (const auto &each : cases) {
+        SCOPED_TRACE(each.name);
+        audio::wmsp_deframer deframer;
+        EXPECT_EQ(deframe(deframer, each.session, 3).size(), each.good_bytes);
+        EXPECT_TRUE(deframer.failed());
+    }
 }
 
 } // namespace

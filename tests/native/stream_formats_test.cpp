@@ -4,6 +4,7 @@
 #include "stream_test_support.h"
 
 #include <algorithm>
+#include <cstring>
 
 using namespace stream_test;
 
@@ -128,6 +129,57 @@ TEST_F(StreamFormats, ANewOggLinkChangesCommentsAndRaisesOggChange) {
         EXPECT_TRUE(has_line(comments, each.second_title)) << ::testing::PrintToString(comments);
         EXPECT_EQ(change.count(), 1);
         BASS_StreamFree(s);
+    }
+}
+
+// Damaged data gives an error code or plays what can be played, then ends: never a crash
+// or a hang.
+TEST_F(StreamFormats, DamagedStreamsFailCleanlyOrPlayToTheirEnd) {
+    std::vector<uint8_t> corrupt_flac = files().flac;
+    for (size_t i = corrupt_flac.size() / 2; i < corrupt_flac.size() / 2 + 400; ++i)
+        corrupt_flac[i] ^= 0x5a;
+    std::vector<uint8_t> bad_checksum = files().opus;
+    // The CRC (bytes 22..25) of the first page after the two header pages.
+    size_t page = 0;
+    for (int seen = 0; seen < 3 && page + 4 < bad_checksum.size(); ++page)
+        if (std::memcmp(&bad_checksum[page], "OggS", 4) == 0 && ++seen == 3)
+            break;
+    bad_checksum.at(page + 22) ^= 0xff;
+    std::vector<uint8_t> lying_asf = files().wmav2;
+    lying_asf[30 + 16] = 0xff; // the first object's size: far past the header
+    lying_asf[30 + 17] = 0xff;
+    std::vector<uint8_t> cut_asf(files().wmav2.begin(), files().wmav2.begin() + 200);
+    struct {
+        const char *name;
+        const std::vector<uint8_t> &bytes;
+        const char *type;
+        int error; // BASS_OK: plays to its end
+    } cases[] = {
+        {"flac with a corrupt frame", corrupt_flac, "audio/flac", BASS_OK},
+        {"opus page with a bad checksum", bad_checksum, "audio/ogg", BASS_OK},
+        {"asf header whose object sizes lie", lying_asf, "video/x-ms-asf", BASS_ERROR_FILEFORM},
+        {"asf header cut short", cut_asf, "video/x-ms-asf", BASS_ERROR_ENDED},
+    };
+    for (const auto &each : cases) {
+        SCOPED_TRACE(each.name);
+        script plan = live(each.bytes, each.type);
+        plan.stay_open = false;
+        scripted_network network(plan);
+        output_capture capture;
+        HSTREAM s = BASS_StreamCreateURL("http://radio.test/", 0, 0, nullptr, nullptr);
+        if (each.error != BASS_OK) {
+            EXPECT_EQ(s, 0u);
+            EXPECT_EQ(BASS_ErrorGetCode(), each.error);
+            continue;
+        }
+        ASSERT_NE(s, 0u) << BASS_ErrorGetCode();
+        sync_counter &end = kept<sync_counter>();
+        ASSERT_NE(BASS_ChannelSetSync(s, BASS_SYNC_END, 0, count_sync, &end), 0u);
+        ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
+        std::vector<float> played = capture.left_channel_of_sound(8820, std::chrono::seconds(5));
+        ASSERT_EQ(played.size(), 8820u);
+        EXPECT_NEAR(measured_frequency(played, 44100), 1000.0, 10.0);
+        EXPECT_TRUE(end.wait_for(1, std::chrono::seconds(15)));
     }
 }
 

@@ -123,4 +123,9 @@ TEST_F(ServerFormats, MmsUrlsDirectlyAndFromAnAsxAfterADeadEntry) {
     }
 }
 
+TEST_F(ServerFormats, ATruncatedHeaderChunkIsAnError) {
+    EXPECT_EQ(BASS_StreamCreateURL(url("/wmsp-cut").c_str(), 0, 0, nullptr, nullptr), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEFORM);
+}
+
 } // namespace

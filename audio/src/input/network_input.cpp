@@ -12,6 +12,7 @@
 
 #include "brevora_audio.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <thread>
@@ -110,7 +111,9 @@ class http_network_input : public network_input {
     clock_type::time_point deadline_from_now() const {
         return clock_type::now() + std::chrono::milliseconds(options_.timeout_ms);
     }
-    connect_failure try_url(const url &target, int depth, bool windows_media);
+    // `via_entry_ref`: reached through an ASX ENTRYREF, so a list here may not use another.
+    connect_failure try_url(const url &target, int depth, bool windows_media,
+                            bool via_entry_ref = false);
     std::optional<http_answer> request(const url &target, clock_type::time_point deadline,
                                        connect_failure *failure);
     connect_failure refuse_answer(const http_answer &answer, int error, const char *reason);
@@ -168,7 +171,8 @@ std::optional<http_answer> http_network_input::request(const url &target,
                           : fetch(target, setting_, deadline, stop_, failure);
 }
 
-connect_failure http_network_input::try_url(const url &target, int depth, bool windows_media) {
+connect_failure http_network_input::try_url(const url &target, int depth, bool windows_media,
+                                            bool via_entry_ref) {
     connect_failure failure;
     windows_media_ = windows_media;
     std::optional<http_answer> answer = request(target, deadline_from_now(), &failure);
@@ -220,7 +224,8 @@ connect_failure http_network_input::try_url(const url &target, int depth, bool w
     }
     // Each entry that fails has logged why; the playlist's own line is only for having none.
     bool tried_an_entry = false;
-    for (const std::string &entry : parse_playlist(kind, start)) {
+    std::vector<std::string> entry_refs = asx_entry_refs(kind == playlist_kind::asx ? start : "");
+    for (const std::string &entry : parse_playlist(kind, start, !via_entry_ref)) {
         if (stop_.requested()) {
             return refuse_answer(*answer, BASS_ERROR_TIMEOUT, "stopped in a playlist");
         }
@@ -231,7 +236,8 @@ connect_failure http_network_input::try_url(const url &target, int depth, bool w
             continue; // another scheme (a file, rtsp://): not ours to play
         }
         tried_an_entry = true;
-        failure = try_url(*entry_url, depth + 1, windows_media_entry.has_value());
+        bool entry_ref = std::find(entry_refs.begin(), entry_refs.end(), entry) != entry_refs.end();
+        failure = try_url(*entry_url, depth + 1, windows_media_entry.has_value(), entry_ref);
         if (failure.error == 0) {
             return failure;
         }
