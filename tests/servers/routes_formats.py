@@ -5,7 +5,8 @@ Tone files (1000 Hz) are made with ffmpeg on first use and kept for the server's
   /asf          an ASF file (wmav2) over plain HTTP, as video/x-ms-asf
   /wmsp         Windows Media HTTP streaming (routes_wmsp): a program with script commands
                 ("Artist - First Song", a URL command, "Artist - Second Song"), then a new
-                header: a second program titled "Second Program" by "Second Host"
+                header: a second program titled "Second Program" by "Second Host"; with
+                ?live=1 the connection then stays open instead of ending the stream
   /wmsp-cut     the same, its header answer cut short
   /asx-mms      an ASX whose first entry is dead and whose second is mms://.../wmsp
 """
@@ -71,7 +72,7 @@ def route_wmsp(c):
     commands = {3: ("TEXT", "Artist - First Song"), 5: ("URL", "http://brevora.test/"),
                 8: ("title", "Artist - Second Song")}
     routes_wmsp.serve(c, (wma_file(), commands),
-                      (wma_file("Second Program", "Second Host"), {}))
+                      (wma_file("Second Program", "Second Host"), {}), live=c.param("live") == "1")
 
 
 def route_wmsp_cut(c):

@@ -89,8 +89,9 @@ def wants_play(c):
     return "xPlayStrm=1" in directives, ("client-id=" + CLIENT_ID) in directives
 
 
-def serve(c, first, second, truncated=False):
-    """A Windows Media server: the header answer, then the framed program(s)."""
+def serve(c, first, second, truncated=False, live=False):
+    """A Windows Media server: the header answer, then the framed program(s), then the end
+    of the stream ("$E"), or with live=True the connection held open instead."""
     play, has_client_id = wants_play(c)
     header, packets = program(first[0], first[1])
     if not play:
@@ -109,5 +110,5 @@ def serve(c, first, second, truncated=False):
         new_header, new_packets = program(second[0], second[1])
         body += frame("C", struct.pack("<I", 0), with_head=False) + framed_header(new_header)
         body += new_packets
-    c.send(body + frame("E", struct.pack("<I", 0), with_head=False))
+    c.send(body if live else body + frame("E", struct.pack("<I", 0), with_head=False))
     c.hold()
