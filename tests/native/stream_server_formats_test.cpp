@@ -111,8 +111,9 @@ TEST_F(ServerFormats, WindowsMediaSessionWithScriptCommandsAndAHeaderChange) {
 }
 
 TEST_F(ServerFormats, MmsUrlsDirectlyAndFromAnAsxAfterADeadEntry) {
+    // The last: an ordinary web server's ASF file behind an mms:// URL.
     for (const std::string &address :
-         {url("/wmsp", "mms"), url("/wmsp", "MMSH"), url("/asx-mms")}) {
+         {url("/wmsp", "mms"), url("/wmsp", "MMSH"), url("/asx-mms"), url("/asf", "mms")}) {
         SCOPED_TRACE(address);
         output_capture capture;
         HSTREAM s = BASS_StreamCreateURL(address.c_str(), 0, 0, nullptr, nullptr);

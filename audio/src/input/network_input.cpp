@@ -179,10 +179,11 @@ connect_failure http_network_input::try_url(const url &target, int depth, bool w
     if (!answer) {
         return failure;
     }
-    if (windows_media) {
+    if (windows_media && is_windows_media_answer(answer->head)) {
         return play_answer(std::move(*answer), {});
     }
-    if (is_windows_media_answer(answer->head)) {
+    windows_media_ = false;
+    if (!windows_media && is_windows_media_answer(answer->head)) {
         return try_url(answer->final_url, depth, true);
     }
     std::string type = answer->head.content_type();

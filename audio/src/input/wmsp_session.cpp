@@ -96,6 +96,8 @@ std::optional<http_answer> open_windows_media(const url &target, const request_s
     std::optional<http_answer> header_answer = fetch(target, describe, deadline, stop, failure);
     if (!header_answer)
         return std::nullopt;
+    if (!is_windows_media_answer(header_answer->head))
+        return header_answer; // an ordinary server behind an mms:// URL: its answer plays
     std::optional<asf_header> header = read_framed_header(*header_answer->body, deadline);
     if (!header) {
         *failure = {BASS_ERROR_FILEFORM, "no Windows Media header in the answer",
