@@ -107,8 +107,7 @@ TEST(AsfHeader, TruncatedHeadersAskForMoreAndLyingSizesAreRefused) {
     bytes header = header_with({file_properties(3200, false), description()});
     audio::asf_header parsed;
     for (size_t cut : {size_t(0), size_t(10), size_t(29), size_t(100), header.size() - 1})
-        EXPECT_EQ(audio::parse_asf_header(header.data(), cut, &parsed),
-                  audio::asf_parse::need_more)
+        EXPECT_EQ(audio::parse_asf_header(header.data(), cut, &parsed), audio::asf_parse::need_more)
             << cut;
 
     struct {
@@ -149,7 +148,8 @@ TEST(AsfText, Utf16AndScriptCommands) {
     const uint8_t surrogate_pair[] = {'A', 0, 0x3d, 0xd8, 0x00, 0xde, 0, 0}; // "A😀"
     EXPECT_EQ(audio::utf16le_to_utf8(surrogate_pair, sizeof surrogate_pair), "A\xf0\x9f\x98\x80");
     const uint8_t lone_low[] = {0x00, 0xdc, 'b', 0};
-    EXPECT_EQ(audio::utf16le_to_utf8(lone_low, sizeof lone_low), "\xef\xbf\xbd" "b");
+    EXPECT_EQ(audio::utf16le_to_utf8(lone_low, sizeof lone_low), "\xef\xbf\xbd"
+                                                                 "b");
     auto command = [](const std::string &type, const std::string &text) {
         bytes out = utf16(type), body = utf16(text);
         out.insert(out.end(), body.begin(), body.end());
@@ -200,8 +200,8 @@ TEST(WmspFraming, GivesHeadersAndPaddedPacketsInAnyPieces) {
                             framed('M', bytes(5, 1), false), framed('D', bytes(64, 8)),
                             framed('C', bytes(4, 0), false), framed('H', second),
                             framed('D', bytes(10, 9)), framed('E', bytes(4, 0), false)});
-    bytes expected = joined({first, bytes(60, 7), bytes(4, 0), bytes(64, 8), second,
-                             bytes(10, 9), bytes(54, 0)});
+    bytes expected = joined(
+        {first, bytes(60, 7), bytes(4, 0), bytes(64, 8), second, bytes(10, 9), bytes(54, 0)});
     for (size_t piece : {size_t(1), size_t(7), session.size()}) {
         SCOPED_TRACE(piece);
         audio::wmsp_deframer deframer;

@@ -69,7 +69,8 @@ template <size_t N> std::vector<uint8_t> ogg_page(const char (&text)[N]) {
 
 TEST(FormatProbe, TellsOggCodecsFlacAndAsfApart) {
     EXPECT_EQ(ctype_of(ogg_page("\x01vorbis\0\0\0\0")), static_cast<DWORD>(BASS_CTYPE_STREAM_OGG));
-    EXPECT_EQ(ctype_of(ogg_page("\x7f" "FLAC\x01\0\0\0")),
+    EXPECT_EQ(ctype_of(ogg_page("\x7f"
+                                "FLAC\x01\0\0\0")),
               static_cast<DWORD>(BASS_CTYPE_STREAM_OGG_FLAC));
     EXPECT_EQ(ctype_of(ogg_page("OpusHead\x01\x02")), static_cast<DWORD>(BASS_CTYPE_STREAM_OPUS));
     // The first packet decides, so a short page waits for more.

@@ -104,8 +104,7 @@ TEST_F(ServerFormats, WindowsMediaSessionWithScriptCommandsAndAHeaderChange) {
     EXPECT_TRUE(has_line(first_tags, "title=Brevora WMA")); // the old text stays readable
     // The second program plays too (after the join, which the decoder is ahead of).
     capture.clear_after_next_block();
-    std::vector<float> later =
-        capture.left_channel_of_sound(8820, std::chrono::seconds(10), 22050);
+    std::vector<float> later = capture.left_channel_of_sound(8820, std::chrono::seconds(10), 22050);
     ASSERT_EQ(later.size(), 8820u);
     EXPECT_NEAR(measured_frequency(later, 44100), 1000.0, 10.0);
 }

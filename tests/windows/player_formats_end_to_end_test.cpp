@@ -49,8 +49,8 @@ TEST_F(PlayerFormats, WmaStationShowsHeaderTagsScriptCommandsAndTheHeaderChange)
     EXPECT_EQ(control_text(IDC_STATION_LINE), "Brevora WMA");
     EXPECT_EQ(control_text(IDC_INFO_LINE), "Brevora Radio");
     // The program's script commands, then its successor's header, as they play.
-    EXPECT_TRUE(eventually(
-        [&] { return control_text(IDC_TITLE_LINE) == "Artist - Second Song"; }, 20000))
+    EXPECT_TRUE(
+        eventually([&] { return control_text(IDC_TITLE_LINE) == "Artist - Second Song"; }, 20000))
         << control_text(IDC_TITLE_LINE);
     EXPECT_TRUE(
         eventually([&] { return control_text(IDC_STATION_LINE) == "Second Program"; }, 20000))

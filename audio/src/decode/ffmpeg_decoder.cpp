@@ -116,8 +116,7 @@ class ffmpeg_decoder final : public decoder {
             if (context->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
                 stream_index_ = static_cast<int>(i);
         // ASF script commands travel in a data stream of their own.
-        for (unsigned i = 0; i < context->nb_streams && format.tags == tag_source::asf_header;
-             ++i)
+        for (unsigned i = 0; i < context->nb_streams && format.tags == tag_source::asf_header; ++i)
             if (context->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_DATA)
                 command_index_ = static_cast<int>(i);
         if (stream_index_ < 0)
@@ -216,8 +215,8 @@ class ffmpeg_decoder final : public decoder {
             }
             if (packet_->stream_index != stream_index_) {
                 if (packet_->stream_index == command_index_ && command_index_ >= 0)
-                    if (auto text = script_command_text(packet_->data,
-                                                        static_cast<size_t>(packet_->size)))
+                    if (auto text =
+                            script_command_text(packet_->data, static_cast<size_t>(packet_->size)))
                         out.script_commands.push_back(*text);
                 av_packet_unref(packet_.get());
                 continue;
@@ -293,7 +292,8 @@ class ffmpeg_decoder final : public decoder {
         case ogg_flac_packet::audio:
             return true;
         case ogg_flac_packet::comments:
-            comments_ = parse_vorbis_comment(packet_->data + 4, static_cast<size_t>(packet_->size) - 4);
+            comments_ =
+                parse_vorbis_comment(packet_->data + 4, static_cast<size_t>(packet_->size) - 4);
             out.new_bitstream = true;
             return false;
         default:

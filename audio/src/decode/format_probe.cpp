@@ -43,7 +43,10 @@ verdict ogg_codec(const uint8_t *p, size_t left, bool at_end, const stream_forma
         return at_end ? verdict::yes : verdict::need_more;
     }
     const uint8_t *packet = p + body;
-    if (std::memcmp(packet, "\x7f" "FLAC", 5) == 0)
+    if (std::memcmp(packet,
+                    "\x7f"
+                    "FLAC",
+                    5) == 0)
         *format = &ogg_flac_format;
     else if (std::memcmp(packet, "OpusHead", 8) == 0)
         *format = &opus_format;
@@ -200,13 +203,20 @@ bool declared_family(const std::string &content_type, family *which) {
         const char *type;
         family which;
     } known[] = {
-        {"audio/mpeg", family::mpeg_audio}, {"audio/mp3", family::mpeg_audio},
-        {"audio/aac", family::adts},        {"audio/aacp", family::adts},
-        {"audio/x-aac", family::adts},      {"application/ogg", family::ogg},
-        {"audio/ogg", family::ogg},         {"audio/mp4", family::mp4},
-        {"audio/opus", family::ogg},        {"audio/flac", family::flac},
-        {"audio/x-flac", family::flac},     {"video/x-ms-asf", family::asf},
-        {"audio/x-ms-wma", family::asf},    {"application/vnd.ms.wms-hdr.asfv1", family::asf},
+        {"audio/mpeg", family::mpeg_audio},
+        {"audio/mp3", family::mpeg_audio},
+        {"audio/aac", family::adts},
+        {"audio/aacp", family::adts},
+        {"audio/x-aac", family::adts},
+        {"application/ogg", family::ogg},
+        {"audio/ogg", family::ogg},
+        {"audio/mp4", family::mp4},
+        {"audio/opus", family::ogg},
+        {"audio/flac", family::flac},
+        {"audio/x-flac", family::flac},
+        {"video/x-ms-asf", family::asf},
+        {"audio/x-ms-wma", family::asf},
+        {"application/vnd.ms.wms-hdr.asfv1", family::asf},
         {"application/x-mms-framed", family::asf},
     };
     for (const auto &entry : known)

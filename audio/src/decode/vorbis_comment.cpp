@@ -12,7 +12,8 @@ bool read_length(const uint8_t *data, size_t size, size_t *offset, size_t *lengt
     if (size - *offset < 4)
         return false;
     const uint8_t *p = data + *offset;
-    *length = static_cast<size_t>(p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24);
+    *length =
+        static_cast<size_t>(p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24);
     *offset += 4;
     return *length <= size - *offset;
 }
@@ -46,7 +47,10 @@ std::vector<std::string> parse_vorbis_comment(const uint8_t *data, size_t size) 
 }
 
 ogg_flac_packet classify_ogg_flac_packet(const uint8_t *data, size_t size) {
-    if (size >= 5 && std::memcmp(data, "\x7f" "FLAC", 5) == 0)
+    if (size >= 5 && std::memcmp(data,
+                                 "\x7f"
+                                 "FLAC",
+                                 5) == 0)
         return ogg_flac_packet::link_start;
     if (size == 0 || data[0] == 0xff) // frames start with their sync code
         return ogg_flac_packet::audio;

@@ -104,11 +104,10 @@ std::string build_request(const url &target, const request_setting &setting) {
     // A plain-http proxy gets the absolute URI; a CONNECT tunnel carries an origin request.
     const proxy_setting *proxy = setting.proxy;
     bool absolute = proxy && target.scheme == "http";
-    std::string request =
-        "GET " + (absolute ? target.without_userinfo() : target.path) +
-        " HTTP/1.1\r\nHost: " + target.host_header() + "\r\nUser-Agent: " +
-        (setting.user_agent.empty() ? user_agent : setting.user_agent) +
-        "\r\nAccept: */*\r\nIcy-MetaData: 1\r\nConnection: close\r\n";
+    std::string request = "GET " + (absolute ? target.without_userinfo() : target.path) +
+                          " HTTP/1.1\r\nHost: " + target.host_header() + "\r\nUser-Agent: " +
+                          (setting.user_agent.empty() ? user_agent : setting.user_agent) +
+                          "\r\nAccept: */*\r\nIcy-MetaData: 1\r\nConnection: close\r\n";
     for (const std::string &line : setting.extra_headers)
         request += line + "\r\n";
     if (target.has_userinfo) {
@@ -210,8 +209,7 @@ std::optional<http_answer> follow_redirects(url &current, const request_setting 
         if (!connection) {
             return std::nullopt;
         }
-        if (!send_text(*connection, build_request(current, setting), deadline,
-                       failure)) {
+        if (!send_text(*connection, build_request(current, setting), deadline, failure)) {
             return std::nullopt;
         }
         std::vector<uint8_t> leftover;

@@ -352,8 +352,7 @@ bool http_network_input::reconnect() {
             pause *= 2;
         }
         connect_failure failure;
-        std::optional<http_answer> answer =
-            request(stream_url_, reconnect_window_end_, &failure);
+        std::optional<http_answer> answer = request(stream_url_, reconnect_window_end_, &failure);
         if (!answer) {
             continue;
         }

@@ -35,9 +35,9 @@ class wmsp_deframer {
         input_.clear();
     }
 
-    std::vector<uint8_t> input_;  // framed bytes not yet consumed: at most one packet
-    std::vector<uint8_t> output_; // plain ASF bytes not yet taken
-    size_t output_start_ = 0;     // bytes of output_ already taken
+    std::vector<uint8_t> input_;        // framed bytes not yet consumed: at most one packet
+    std::vector<uint8_t> output_;       // plain ASF bytes not yet taken
+    size_t output_start_ = 0;           // bytes of output_ already taken
     std::vector<uint8_t> header_bytes_; // a header being gathered from "$H" packets
     asf_header header_;
     bool has_header_ = false;

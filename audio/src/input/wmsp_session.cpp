@@ -88,11 +88,11 @@ std::optional<http_answer> open_windows_media(const url &target, const request_s
     std::string guid = client_guid();
     request_setting describe = setting;
     describe.user_agent = player_agent;
-    describe.extra_headers = {
-        std::string(common_pragma) + "stream-offset=0:0,request-context=1,max-duration=0",
-        "Pragma: xClientGUID=" + guid,
-        "Supported: com.microsoft.wm.srvppair, com.microsoft.wm.sswitch, "
-        "com.microsoft.wm.predstrm, com.microsoft.wm.startupprofile"};
+    describe.extra_headers = {std::string(common_pragma) +
+                                  "stream-offset=0:0,request-context=1,max-duration=0",
+                              "Pragma: xClientGUID=" + guid,
+                              "Supported: com.microsoft.wm.srvppair, com.microsoft.wm.sswitch, "
+                              "com.microsoft.wm.predstrm, com.microsoft.wm.startupprofile"};
     std::optional<http_answer> header_answer = fetch(target, describe, deadline, stop, failure);
     if (!header_answer)
         return std::nullopt;
@@ -109,12 +109,13 @@ std::optional<http_answer> open_windows_media(const url &target, const request_s
     request_setting play = describe;
     std::string entries;
     for (int stream : header->streams)
-        entries += (entries.empty() ? "" : " ") + std::string("ffff:") + std::to_string(stream) +
-                   ":0";
+        entries +=
+            (entries.empty() ? "" : " ") + std::string("ffff:") + std::to_string(stream) + ":0";
     play.extra_headers = {
         std::string(common_pragma) +
             "stream-offset=4294967295:4294967295,request-context=2,max-duration=0",
-        "Pragma: xPlayStrm=1", "Pragma: xClientGUID=" + guid,
+        "Pragma: xPlayStrm=1",
+        "Pragma: xClientGUID=" + guid,
         "Pragma: client-id=" + pragma_directive(header_answer->head, "client-id").value_or("0"),
         "Pragma: stream-switch-count=" + std::to_string(header->streams.size()),
         "Pragma: stream-switch-entry=" + entries};

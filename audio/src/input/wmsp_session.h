@@ -23,8 +23,8 @@ std::optional<std::string> windows_media_http_url(const std::string &text);
 
 // The header request, then the play request for every stream the header lists. The answer
 // is the play request's: its body is framed (see wmsp_framing.h). A server that answers the
-// header request as an ordinary one (is_windows_media_answer false) gives that answer. On failure returns nullopt
-// with *failure set, as fetch() does.
+// header request as an ordinary one (is_windows_media_answer false) gives that answer. On failure
+// returns nullopt with *failure set, as fetch() does.
 std::optional<http_answer> open_windows_media(const url &target, const request_setting &setting,
                                               clock_type::time_point deadline,
                                               const stop_signal &stop, connect_failure *failure);

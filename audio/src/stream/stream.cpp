@@ -348,8 +348,8 @@ bool stream::file_position(DWORD mode, QWORD *position, int *error) const {
             *error = BASS_ERROR_NOTAVAIL; // only WMA streams have it
             return false;
         }
-        *position = std::min<QWORD>(100, buffer_.buffered() * 100 / std::max<size_t>(
-                                                                        buffer_.capacity(), 1));
+        *position = std::min<QWORD>(100, buffer_.buffered() * 100 /
+                                             std::max<size_t>(buffer_.capacity(), 1));
         return true;
     default:
         *error = BASS_ERROR_ILLTYPE;
