@@ -129,6 +129,9 @@ TEST(AsfHeader, TruncatedHeadersAskForMoreAndLyingSizesAreRefused) {
         EXPECT_EQ(audio::parse_asf_header(bad.data(), bad.size(), &parsed),
                   audio::asf_parse::invalid);
     }
+    bytes huge_packets = header_with({file_properties(0x7fffffff, true)});
+    EXPECT_EQ(audio::parse_asf_header(huge_packets.data(), huge_packets.size(), &parsed),
+              audio::asf_parse::invalid);
     bytes not_asf(64, 0x41);
     EXPECT_EQ(audio::parse_asf_header(not_asf.data(), not_asf.size(), &parsed),
               audio::asf_parse::invalid);

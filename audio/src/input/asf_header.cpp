@@ -110,13 +110,17 @@ void read_extended_content(const uint8_t *p, size_t size, std::vector<std::strin
     }
 }
 
-void read_object(const uint8_t *p, size_t size, asf_header *header) {
+// False for an object whose values cannot be right.
+bool read_object(const uint8_t *p, size_t size, asf_header *header) {
     const uint8_t *body = p + object_head;
     size_t body_size = size - object_head;
     if (is(p, file_properties) && body_size >= 80) {
         header->broadcast = (little_endian(body + 64, 4) & 1) != 0;
         uint32_t min_packet = static_cast<uint32_t>(little_endian(body + 68, 4));
         uint32_t max_packet = static_cast<uint32_t>(little_endian(body + 72, 4));
+        // Packets are padded to this size: a size no stream uses is refused, not allocated.
+        if (min_packet > max_asf_packet_size)
+            return false;
         header->packet_size = min_packet == max_packet ? min_packet : 0;
         header->max_bitrate = static_cast<uint32_t>(little_endian(body + 76, 4));
     } else if (is(p, stream_properties) && body_size >= 50) {
@@ -128,6 +132,7 @@ void read_object(const uint8_t *p, size_t size, asf_header *header) {
     } else if (is(p, extended_content_description)) {
         read_extended_content(body, body_size, header->tags);
     }
+    return true;
 }
 
 } // namespace
@@ -160,7 +165,8 @@ asf_parse parse_asf_header(const uint8_t *data, size_t size, asf_header *header)
         uint64_t object_size = little_endian(data + offset + 16, 8);
         if (object_size < object_head || object_size > left)
             return asf_parse::invalid;
-        read_object(data + offset, static_cast<size_t>(object_size), &parsed);
+        if (!read_object(data + offset, static_cast<size_t>(object_size), &parsed))
+            return asf_parse::invalid;
         offset += static_cast<size_t>(object_size);
     }
     *header = std::move(parsed);

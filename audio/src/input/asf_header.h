@@ -36,6 +36,8 @@ enum class asf_parse { ok, need_more, invalid };
 asf_parse parse_asf_header(const uint8_t *data, size_t size, asf_header *header);
 
 constexpr size_t max_asf_header_size = 1024 * 1024;
+// Larger data packets than any encoder makes (they are a few KiB): such a header is invalid.
+constexpr uint32_t max_asf_packet_size = 256 * 1024;
 // The data object's head: GUID, size, file id, packet count, reserved.
 constexpr size_t asf_data_object_head = 50;
 
