@@ -15,6 +15,7 @@ steady_seconds = int(os.environ.get("BENCH_SECONDS", "20"))
 runs = int(os.environ.get("BENCH_RUNS", "3"))
 fixture = os.path.join(here, "..", "tests", "servers", "icecast_fixture.py")
 hls_server = os.path.join(here, "..", "tests", "servers", "hls_test_server.py")
+MOUNTS = ("tone.mp3", "tone.aac", "tone.opus", "tone.oga")  # .oga: FLAC in Ogg
 
 
 def measured(command, stdout=subprocess.PIPE):
@@ -54,12 +55,12 @@ def median(values):
 
 
 def bench(burst):
-    server = subprocess.Popen([sys.executable, fixture, "--burst", str(burst), "--mounts", "tone.mp3,tone.aac"],
+    server = subprocess.Popen([sys.executable, fixture, "--burst", str(burst), "--mounts", ",".join(MOUNTS)],
                               stdin=subprocess.PIPE, stdout=subprocess.PIPE)
     port = json.loads(server.stdout.readline())["port"]
     time.sleep(6)  # let the mounts queue a burst's worth (64 KiB at 16 KB/s)
     rows = []
-    for mount in ("tone.mp3", "tone.aac"):
+    for mount in MOUNTS:
         url = f"http://127.0.0.1:{port}/{mount}"
         floor = [json.loads(measured([probe, "floor", url])[0])["first_64k_ms"] for _ in range(runs)]
         ours = [json.loads(measured([probe, "library", url, "0"])[0])["first_audio_ms"] for _ in range(runs)]

@@ -1,5 +1,6 @@
 // Brevora audio library: the 2.4-style audio API the player is written against. It plays
-// internet radio streams (MP3, MP2, MP1, AAC, Ogg, MP4) over HTTP, HTTPS and ICY, and pipes
+// internet radio streams (MP3, MP2, MP1, AAC, Ogg Vorbis, Opus, FLAC, MP4, WMA) over HTTP,
+// HTTPS, ICY and Windows Media HTTP streaming, and pipes
 // what a stream plays to an external encoder program.
 //
 // Usage, in the order the player calls it:
@@ -156,7 +157,7 @@ typedef DWORD HENCODE; // an encoder, from BASS_Encode_Start
 #define BASS_FILEPOS_WMA_BUFFER 1000
 
 // Tag types (BASS_ChannelGetTags). OGG, HTTP, ICY and WMA give NUL-terminated strings ended
-// by an empty one; META and WMA_META give one string. WMA and WMA_META are never available.
+// by an empty one; META and WMA_META give one string.
 #define BASS_TAG_OGG 2
 #define BASS_TAG_HTTP 3
 #define BASS_TAG_ICY 4
@@ -164,21 +165,28 @@ typedef DWORD HENCODE; // an encoder, from BASS_Encode_Start
 #define BASS_TAG_WMA 8
 #define BASS_TAG_WMA_META 11
 
-// Sync types (BASS_ChannelSetSync). The WMA ones are accepted and never fire.
+// Sync types (BASS_ChannelSetSync).
 #define BASS_SYNC_END 2
 #define BASS_SYNC_META 4
 #define BASS_SYNC_OGG_CHANGE 12
 #define BASS_SYNC_WMA_CHANGE 0x10100
 #define BASS_SYNC_WMA_META 0x10101
 
-// Channel types (BASS_CHANNELINFO.ctype): the container found in the stream's first bytes.
-// OGG is Vorbis, Opus or FLAC in Ogg; AAC is raw ADTS; MP4 is audio (AAC) in MP4 boxes.
+// Channel types (BASS_CHANNELINFO.ctype): the container and codec found in the stream's first
+// bytes. OGG is Vorbis in Ogg; AAC is raw ADTS; MP4 is audio (AAC) in MP4 boxes. FLAC is
+// native FLAC, OGG_FLAC FLAC in Ogg, OPUS Opus in Ogg, WMA any codec in ASF (WMA v1/v2, Pro,
+// Lossless): these four are this library's own values, which programs written for the
+// formats above show as an unknown type.
 #define BASS_CTYPE_STREAM_OGG 0x10002
 #define BASS_CTYPE_STREAM_MP1 0x10003
 #define BASS_CTYPE_STREAM_MP2 0x10004
 #define BASS_CTYPE_STREAM_MP3 0x10005
 #define BASS_CTYPE_STREAM_AAC 0x10b00
 #define BASS_CTYPE_STREAM_MP4 0x10b01
+#define BASS_CTYPE_STREAM_WMA 0x10300
+#define BASS_CTYPE_STREAM_FLAC 0x10900
+#define BASS_CTYPE_STREAM_OGG_FLAC 0x10901
+#define BASS_CTYPE_STREAM_OPUS 0x11200
 
 // BASS_Encode_IsActive results. PAUSED is never returned.
 #define BASS_ACTIVE_STOPPED 0
@@ -299,8 +307,8 @@ const void *BASS_GetConfigPtr(DWORD option);
 // BASS_PluginLoad: "loads" one of the plug-ins the player names: bass_aac.dll, bassflac.dll,
 //   basswma.dll, matched on the file name after the last / or \, in any case. The library
 //   reads its formats (see BASS_CTYPE_STREAM_*) without plug-ins, so loading one changes
-//   nothing: it only answers as the player expects. FLAC outside Ogg, WMA and ASF streams
-//   are not decoded, loaded or not (BASS_ERROR_FILEFORM).
+//   nothing: it only answers as the player expects (AAC, FLAC and WMA streams play, loaded
+//   or not).
 //   flags:   accepted and ignored.
 //   Returns: the plug-in's fixed, non-zero handle (the same for every load of one name);
 //            0 with BASS_ERROR_FILEOPEN for NULL or any other name.
@@ -313,10 +321,12 @@ HPLUGIN BASS_PluginLoad(const char *file, DWORD flags);
 //   first 0.1 s. The stream then downloads into its buffer until freed, but plays only after
 //   BASS_ChannelPlay.
 //   url:     an absolute http:// or https:// URL, user:password@ allowed (sent as Basic
-//            authorisation, kept across redirects on the same origin only). A URL that
-//            answers with an HLS playlist (#EXTM3U with #EXT-X- tags) plays as one stream:
-//            the master playlist's audio variant of highest bandwidth up to 320 kb/s (the
-//            next on failure); BASS_TAG_HTTP holds the media playlist's response headers,
+//            authorisation, kept across redirects on the same origin only); or an mms:// or
+//            mmsh:// URL, opened as Windows Media HTTP streaming over HTTP (port 80 unless
+//            the URL gives one), also as a playlist entry. A URL that answers with an HLS
+//            playlist (#EXTM3U with #EXT-X- tags) plays as one stream: the master
+//            playlist's audio variant of highest bandwidth up to 320 kb/s (the next on
+//            failure); BASS_TAG_HTTP holds the media playlist's response headers,
 //            BASS_FILEPOS_END the buffer size for the variant's bandwidth, and titles in
 //            the segments' ID3 raise BASS_SYNC_META.
 //   offset:  accepted and ignored.
@@ -333,9 +343,10 @@ HPLUGIN BASS_PluginLoad(const char *file, DWORD flags);
 //                                 200-299, or 204; a redirect without a usable Location,
 //                                 more than 10 redirects or a loop; the proxy refusing the
 //                                 CONNECT tunnel; playlists nested more than 3 deep; a
-//                                 playlist with no http(s) entry; an HLS playlist none of
-//                                 whose variants' first segments load. A playlist whose
-//                                 entries all fail gives the last entry's error.
+//                                 playlist with no http(s), mms or mmsh entry; an HLS
+//                                 playlist none of whose variants' first segments load. A
+//                                 playlist whose entries all fail gives the last entry's
+//                                 error.
 //            BASS_ERROR_NONET     no network route to the host.
 //            BASS_ERROR_TIMEOUT   name look-up, connecting, TLS, the request or the response
 //                                 head not done within BASS_CONFIG_NET_TIMEOUT; the start of
@@ -347,7 +358,9 @@ HPLUGIN BASS_PluginLoad(const char *file, DWORD flags);
 //                                 <!doctype); an HLS playlist without segments; a playlist while
 //                                 BASS_CONFIG_NET_PLAYLIST is 0; no known format in the first
 //                                 64 KiB after any ID3v2 tag; a container without audio; data
-//                                 the decoder rejects; the body ending before one frame.
+//                                 the decoder rejects; the body ending before one frame; an
+//                                 ASF header whose object sizes do not add up; a Windows
+//                                 Media server's header answer without a whole ASF header.
 //            BASS_ERROR_CODEC     no decoder for the codec inside the container.
 //            BASS_ERROR_ENDED     the body ended while the container's header was read.
 //            BASS_ERROR_MEM       out of memory, or 4096 streams already exist.
@@ -373,7 +386,13 @@ HPLUGIN BASS_PluginLoad(const char *file, DWORD flags);
 //            requested again from its final URL: up to 4 attempts with growing pauses, all
 //            within one NET_TIMEOUT; only then does its download end. A reconnect does not
 //            change the HTTP/ICY tags, does not call the DOWNLOADPROC with status again, and
-//            does not report the current title again.
+//            does not report the current title again. ASX entries are tried in order; an
+//            <ENTRYREF> (another ASX) is followed once: the ASX it leads to gives its REFs
+//            only. A Windows Media server (its answer of type application/vnd.ms.wms-hdr.asfv1
+//            or application/x-mms-framed, or a Pragma header with client-id= or features=)
+//            is asked again in its own protocol: a header request, then the play request
+//            (xPlayStrm=1), both with the NSPlayer user agent and its Pragma headers, within
+//            one NET_TIMEOUT; a reconnect repeats both.
 HSTREAM BASS_StreamCreateURL(const char *url, DWORD offset, DWORD flags, DOWNLOADPROC *proc,
                              void *user);
 
@@ -397,9 +416,11 @@ BOOL BASS_StreamFree(HSTREAM handle);
 //   BASS_FILEPOS_CONNECTED  1 while the download goes on (reconnects included), 0 once it
 //                           has ended.
 //   BASS_FILEPOS_BUFFER     bytes in the buffer now, waiting to be decoded.
+//   BASS_FILEPOS_WMA_BUFFER WMA streams only: how full the buffer is, 0 to 100 (BUFFER as a
+//                           percentage of END).
 //   Returns: the count; (QWORD)-1 on failure.
 //   Errors:  BASS_ERROR_HANDLE    not a stream.
-//            BASS_ERROR_NOTAVAIL  BASS_FILEPOS_WMA_BUFFER (no stream is WMA).
+//            BASS_ERROR_NOTAVAIL  BASS_FILEPOS_WMA_BUFFER on a stream that is not WMA.
 //            BASS_ERROR_ILLTYPE   any other mode.
 QWORD BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode); // (QWORD)-1 on error
 
@@ -415,15 +436,22 @@ DWORD BASS_ChannelFlags(DWORD handle, DWORD flags, DWORD mask); // (DWORD)-1 on 
 //   BASS_TAG_ICY   the same when the server answered "ICY 200 OK" (SHOUTcast).
 //   BASS_TAG_META  the last ICY metadata text, as sent ("StreamTitle='...';"), cut at its
 //                  first NUL; from the first non-empty metadata block on.
-//   BASS_TAG_OGG   the current Ogg bitstream's comments, "NAME=value"; Ogg streams only.
+//   BASS_TAG_OGG   the comments of the current Ogg bitstream (Vorbis, Opus, FLAC) or of a
+//                  native FLAC stream, "name=value".
+//   BASS_TAG_WMA   WMA streams only: the current ASF header's title, author, copyright,
+//                  description and rating ("title=...", when not empty), then its extended
+//                  content entries as "name=value" (binary ones left out), all UTF-8.
+//   BASS_TAG_WMA_META  WMA streams only: the text of the latest script command of type
+//                  TEXT or TITLE (as live encoders send song titles), UTF-8; from the first
+//                  one on.
 //   Returns: the text; NULL on failure.
 //   Errors:  BASS_ERROR_HANDLE    not a stream.
 //            BASS_ERROR_NOTAVAIL  the stream has no such tag (yet), or another type
-//                                 (BASS_TAG_WMA and BASS_TAG_WMA_META are never available).
+//                                 (WMA and WMA_META on a stream that is not WMA).
 //   Notes:   The text at a returned pointer never changes: a new version comes at a new
-//            pointer, so call again after a META or OGG_CHANGE sync. Every pointer stays
-//            valid until the stream is freed (BASS_StreamFree, AUTOFREE or BASS_Free), and
-//            not longer. It may be called from callbacks.
+//            pointer, so call again after a META, OGG_CHANGE, WMA_META or WMA_CHANGE
+//            sync. Every pointer stays valid until the stream is freed (BASS_StreamFree,
+//            AUTOFREE or BASS_Free), and not longer. It may be called from callbacks.
 const char *BASS_ChannelGetTags(DWORD handle, DWORD tags);
 
 // BASS_ChannelGetInfo: fills *info (see BASS_CHANNELINFO).
@@ -441,7 +469,10 @@ BOOL BASS_ChannelGetInfo(DWORD handle, BASS_CHANNELINFO *info);
 //                         already holds it).
 //   BASS_SYNC_OGG_CHANGE  a new bitstream in a chained Ogg stream (BASS_TAG_OGG already holds
 //                         its comments).
-//   BASS_SYNC_WMA_CHANGE, BASS_SYNC_WMA_META: accepted; never fire.
+//   BASS_SYNC_WMA_CHANGE  a WMA stream's server sent a new header (BASS_TAG_WMA already holds
+//                         its tags).
+//   BASS_SYNC_WMA_META    a WMA stream's new script command of type TEXT or TITLE
+//                         (BASS_TAG_WMA_META already holds its text).
 //   type takes no extra flag bits. param: accepted and ignored. A sync lasts until the stream
 //   is freed; there is no removing it. Events handled before the call are not reported to it.
 //   Returns: the sync's handle (non-zero); 0 on failure.

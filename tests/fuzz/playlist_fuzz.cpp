@@ -19,6 +19,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             (void)audio::resolve_reference(base, entry);
         }
     }
+    // An ASX reached through an ENTRYREF lists only what the whole ASX lists.
+    size_t all = audio::parse_playlist(audio::playlist_kind::asx, text).size();
+    if (audio::parse_playlist(audio::playlist_kind::asx, text, false).size() +
+            audio::asx_entry_refs(text).size() !=
+        all) {
+        __builtin_trap();
+    }
     (void)audio::parse_url(text);
     return 0;
 }

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -20,6 +21,10 @@ class icecast_server {
         const char *at = std::strstr(process_.first_line().c_str(), "\"port\": ");
         if (at)
             port_ = std::atoi(at + 8);
+        const std::string &line = process_.first_line();
+        size_t dir = line.find("\"dir\": \"");
+        if (dir != std::string::npos)
+            dir_ = line.substr(dir + 8, line.find('"', dir + 8) - dir - 8);
     }
 
     int port() const { return port_; } // 0 when it did not start
@@ -31,6 +36,11 @@ class icecast_server {
     bool set_title(const std::string &mount, const std::string &url_encoded_song) const {
         return admin("metadata?mount=/" + mount +
                      "&mode=updinfo&charset=UTF-8&song=" + url_encoded_song);
+    }
+    // Restarts a chained Ogg mount's encoder, which starts a new link titled "Link N+1".
+    bool start_next_link(const std::string &mount) const {
+        FILE *trigger = std::fopen((dir_ + "/next-link-" + mount).c_str(), "w");
+        return trigger && std::fclose(trigger) == 0;
     }
     // Drops the mount's source, as a source that goes off the air.
     bool kill_source(const std::string &mount) const { return admin("killsource?mount=/" + mount); }
@@ -45,6 +55,7 @@ class icecast_server {
 
     test_support::python_server process_;
     int port_ = 0;
+    std::string dir_;
 };
 
 } // namespace icecast_test

@@ -144,6 +144,47 @@ TEST_F(IcecastStreams, OggTitleChangeStartsANewBitstream) {
         << ::testing::PrintToString(comments);
 }
 
+// Opus and FLAC in Ogg as Icecast relays them; restarting the encoder starts a new link.
+TEST_F(IcecastStreams, ChainedOpusAndOggFlacMountsPlayAndChangeTitle) {
+    struct {
+        const char *mount;
+        DWORD ctype;
+        DWORD freq;
+    } cases[] = {{"tone.opus", BASS_CTYPE_STREAM_OPUS, 48000},
+                 {"tone.oga", BASS_CTYPE_STREAM_OGG_FLAC, 44100}};
+    auto title_of = [](HSTREAM s) {
+        for (const std::string &line : lines_of(BASS_ChannelGetTags(s, BASS_TAG_OGG)))
+            if (line.rfind("title=", 0) == 0)
+                return line.substr(6);
+        return std::string();
+    };
+    for (const auto &each : cases) {
+        SCOPED_TRACE(each.mount);
+        output_capture capture;
+        HSTREAM s = BASS_StreamCreateURL(server->url(each.mount).c_str(), 0, 0, nullptr, nullptr);
+        ASSERT_NE(s, 0u) << BASS_ErrorGetCode();
+        BASS_CHANNELINFO info{};
+        ASSERT_TRUE(BASS_ChannelGetInfo(s, &info));
+        EXPECT_EQ(info.ctype, each.ctype);
+        EXPECT_EQ(info.freq, each.freq);
+        std::string first_title = title_of(s);
+        EXPECT_EQ(first_title.rfind("Link ", 0), 0u) << first_title;
+        sync_counter &change = kept<sync_counter>();
+        ASSERT_NE(BASS_ChannelSetSync(s, BASS_SYNC_OGG_CHANGE, 0, count_sync, &change), 0u);
+        ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
+        std::vector<float> played =
+            capture.left_channel_of_sound(8820, std::chrono::seconds(15), 4410);
+        ASSERT_EQ(played.size(), 8820u);
+        EXPECT_NEAR(measured_frequency(played, 44100), 1000.0, 10.0);
+        ASSERT_TRUE(server->start_next_link(each.mount));
+        ASSERT_TRUE(change.wait_for(1, std::chrono::seconds(30)));
+        std::string second_title = title_of(s);
+        EXPECT_EQ(second_title.rfind("Link ", 0), 0u) << second_title;
+        EXPECT_NE(second_title, first_title);
+        BASS_StreamFree(s);
+    }
+}
+
 TEST_F(IcecastStreams, EndsWhenTheSourceGoesAwayAndReconnectingFails) {
     BASS_SetConfig(BASS_CONFIG_NET_TIMEOUT, 1000);
     HSTREAM s = BASS_StreamCreateURL(server->url("ending.mp3").c_str(), 0, BASS_STREAM_AUTOFREE,

@@ -276,6 +276,12 @@ TEST(Playlist, ListsEntriesInOrder) {
                              "<Asx><ENTRY><Ref HREF = \"http://a/?x=1&y=2\" /><ref href='b'>"
                              "</entry><EntryRef href=c/><reference href=\"no\"/><ref></asx>"),
               (std::vector<std::string>{"http://a/?x=1&y=2", "b", "c"}));
+    // A list reached through an ENTRYREF keeps its REFs but may not lead further.
+    const char *with_entry_ref =
+        "<ASX><ENTRYREF HREF=\"loop.asx\"/><entry><ref href=mms://a/live></entry></ASX>";
+    EXPECT_EQ(parse_playlist(playlist_kind::asx, with_entry_ref, false),
+              (std::vector<std::string>{"mms://a/live"}));
+    EXPECT_EQ(audio::asx_entry_refs(with_entry_ref), (std::vector<std::string>{"loop.asx"}));
     EXPECT_TRUE(parse_playlist(playlist_kind::asx, "<asx><ref href=\"unterminated").empty());
     EXPECT_TRUE(parse_playlist(playlist_kind::hls, "#EXTM3U\nseg.ts\n").empty());
 }

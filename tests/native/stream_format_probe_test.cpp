@@ -56,6 +56,36 @@ TEST(FormatProbe, RecognisesEachFormatByItsFrames) {
     EXPECT_EQ(ctype_of(mp4), static_cast<DWORD>(BASS_CTYPE_STREAM_MP4));
 }
 
+// An Ogg page whose first packet is `text` (NULs included).
+template <size_t N> std::vector<uint8_t> ogg_page(const char (&text)[N]) {
+    std::string packet(text, N - 1);
+    std::vector<uint8_t> page = {'O', 'g', 'g', 'S', 0, 2};
+    page.resize(26, 0);
+    page.push_back(1);                                   // one segment
+    page.push_back(static_cast<uint8_t>(packet.size())); // of this length
+    page.insert(page.end(), packet.begin(), packet.end());
+    return page;
+}
+
+TEST(FormatProbe, TellsOggCodecsFlacAndAsfApart) {
+    EXPECT_EQ(ctype_of(ogg_page("\x01vorbis\0\0\0\0")), static_cast<DWORD>(BASS_CTYPE_STREAM_OGG));
+    EXPECT_EQ(ctype_of(ogg_page("\x7f"
+                                "FLAC\x01\0\0\0")),
+              static_cast<DWORD>(BASS_CTYPE_STREAM_OGG_FLAC));
+    EXPECT_EQ(ctype_of(ogg_page("OpusHead\x01\x02")), static_cast<DWORD>(BASS_CTYPE_STREAM_OPUS));
+    // The first packet decides, so a short page waits for more.
+    std::vector<uint8_t> opus = ogg_page("OpusHead\x01\x02");
+    EXPECT_TRUE(identify_format(opus.data(), 30, "audio/ogg", false).need_more);
+    std::vector<uint8_t> flac = {'f', 'L', 'a', 'C', 0, 0, 0, 0x22};
+    EXPECT_EQ(ctype_of(flac, "audio/mpeg"), static_cast<DWORD>(BASS_CTYPE_STREAM_FLAC));
+    std::vector<uint8_t> asf = {0x30, 0x26, 0xb2, 0x75, 0x8e, 0x66, 0xcf, 0x11,
+                                0xa6, 0xd9, 0x00, 0xaa, 0x00, 0x62, 0xce, 0x6c};
+    EXPECT_EQ(ctype_of(asf, "application/octet-stream"), static_cast<DWORD>(BASS_CTYPE_STREAM_WMA));
+    // An ASF header only counts at the very start: later, its GUID is just bytes.
+    asf.insert(asf.begin(), 7, 0);
+    EXPECT_EQ(ctype_of(asf), 0u);
+}
+
 TEST(FormatProbe, FindsTheFirstFrameAfterJunkOrAnId3Tag) {
     std::vector<uint8_t> bytes(123, 0x55);
     bytes.push_back(0xff); // a lone sync byte that leads nowhere

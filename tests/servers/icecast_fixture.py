@@ -4,6 +4,9 @@
 Every mount plays a 1000 Hz sine tone, paced in real time (ffmpeg -re):
   /tone.mp3 (MP3 128 kbps), /tone.aac (AAC in ADTS 128 kbps), /tone.ogg (Vorbis),
   /tone.mp2 (MP2 192 kbps), /ending.mp3 (MP3, for tests that kill their source).
+Chained Ogg mounts, each link titled "Link N" (N from 1): /tone.opus (Opus), /tone.oga (FLAC
+in Ogg). Their source is one connection fed by one ffmpeg after another: creating the file
+next-link-MOUNT in the fixture's folder restarts the encoder, which starts a new Ogg link.
 Admin and source password: "hackme" (user "admin" for /admin).
 
 Prints one JSON line {"port": N, "dir": "..."} once every mount is on the air, then runs
@@ -11,6 +14,7 @@ until its standard input closes, or with --hold until SIGTERM; either way it sto
 Icecast and the sources and removes its folder.
 """
 import argparse
+import base64
 import json
 import os
 import shutil
@@ -20,6 +24,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import threading
 import urllib.request
 
 MOUNTS = {
@@ -29,6 +34,48 @@ MOUNTS = {
     "tone.mp2": ["-c:a", "mp2", "-b:a", "192k", "-content_type", "audio/mpeg", "-f", "mp2"],
     "ending.mp3": ["-c:a", "libmp3lame", "-b:a", "128k", "-content_type", "audio/mpeg", "-f", "mp3"],
 }
+CHAINED_MOUNTS = {
+    "tone.opus": ["-c:a", "libopus", "-b:a", "96k", "-f", "ogg"],
+    "tone.oga": ["-c:a", "flac", "-f", "ogg"],
+}
+SINE = ["-f", "lavfi", "-i", "sine=frequency=1000:sample_rate=44100", "-ac", "2"]
+
+
+def feed_chained_mount(port, mount, folder, children):
+    """One source connection (the SOURCE method) fed by successive encoders, one per link."""
+    sock = socket.create_connection(("127.0.0.1", port), timeout=10)
+    auth = base64.b64encode(b"source:hackme").decode()
+    sock.sendall((f"SOURCE /{mount} HTTP/1.0\r\nAuthorization: Basic {auth}\r\n"
+                  f"Content-Type: audio/ogg\r\nIce-Name: Brevora Test {mount}\r\n\r\n").encode())
+    if b" 200 " not in sock.recv(1024):
+        return
+    sock.settimeout(None)
+    trigger = f"{folder}/next-link-{mount}"
+    link = 1
+    while True:
+        encoder = subprocess.Popen(
+            ["ffmpeg", "-nostdin", "-loglevel", "error", "-re", *SINE, *CHAINED_MOUNTS[mount],
+             "-metadata", f"title=Link {link}", "pipe:1"],
+            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        children.append(encoder)
+        stopping = False
+        while True:
+            data = encoder.stdout.read1(65536)
+            if not data:
+                break
+            try:
+                sock.sendall(data)
+            except OSError:
+                encoder.kill()
+                return
+            if not stopping and os.path.exists(trigger):
+                os.unlink(trigger)
+                encoder.send_signal(signal.SIGINT)  # ffmpeg ends its Ogg stream properly
+                stopping = True
+        encoder.wait()
+        if not stopping:
+            return  # stopped from outside
+        link += 1
 
 
 def free_port():
@@ -67,7 +114,7 @@ def main():
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--burst", type=int, default=65536, help="burst-on-connect bytes; 0 = off")
     parser.add_argument("--hold", action="store_true", help="run until SIGTERM, not until stdin closes")
-    parser.add_argument("--mounts", default=",".join(MOUNTS))
+    parser.add_argument("--mounts", default=",".join([*MOUNTS, *CHAINED_MOUNTS]))
     args = parser.parse_args()
 
     port = args.port or free_port()
@@ -111,6 +158,10 @@ def main():
 
     mounts = [m for m in args.mounts.split(",") if m]
     for mount in mounts:
+        if mount in CHAINED_MOUNTS:
+            threading.Thread(target=feed_chained_mount, args=(port, mount, folder, children),
+                             daemon=True).start()
+            continue
         children.append(subprocess.Popen(
             ["ffmpeg", "-nostdin", "-loglevel", "error", "-re", "-f", "lavfi",
              "-i", "sine=frequency=1000:sample_rate=44100", "-ac", "2", *MOUNTS[mount],

@@ -24,6 +24,8 @@ import threading
 import time
 from urllib.parse import urlsplit, parse_qs
 
+from routes_formats import ROUTES as FORMAT_ROUTES
+
 HEAD_TIMEOUT = 5
 HOLD_SECONDS = 20
 AWAIT_SECONDS = 15
@@ -345,6 +347,7 @@ ROUTES = {
     "/sniffed": route_sniffed_pls, "/asx": route_asx, "/hls.m3u8": route_hls,
     "/playlist-loop.m3u": route_playlist_loop,
 }
+ROUTES.update(FORMAT_ROUTES)
 
 
 def read_head(sock):

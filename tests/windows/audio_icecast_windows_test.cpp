@@ -102,6 +102,32 @@ TEST(AudioIcecastWindows, PlaysAnMp3MountAndReportsItsTags) {
     EXPECT_TRUE(BASS_Free());
 }
 
+// The minimal FFmpeg of the Windows build decodes Opus and FLAC in Ogg too.
+TEST(AudioIcecastWindows, PlaysOpusAndOggFlacMountsAtTheirPitch) {
+    int port = icecast_port();
+    ASSERT_NE(port, 0) << "no Icecast port from the fixture";
+    struct {
+        const char *mount;
+        DWORD ctype;
+    } cases[] = {{"tone.opus", BASS_CTYPE_STREAM_OPUS}, {"tone.oga", BASS_CTYPE_STREAM_OGG_FLAC}};
+    for (const auto &each : cases) {
+        SCOPED_TRACE(each.mount);
+        ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
+        played_tone tone;
+        std::string url = "http://127.0.0.1:" + std::to_string(port) + "/" + each.mount;
+        HSTREAM s = BASS_StreamCreateURL(url.c_str(), 0, 0, nullptr, nullptr);
+        ASSERT_NE(s, 0u) << BASS_ErrorGetCode();
+        BASS_CHANNELINFO info{};
+        ASSERT_TRUE(BASS_ChannelGetInfo(s, &info));
+        EXPECT_EQ(info.ctype, each.ctype);
+        ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        ASSERT_GE(tone.wait_for(44100 + 4410, deadline), 44100u + 4410u);
+        EXPECT_NEAR(tone.rising_crossings(4410, 4410 + 44100), 1000, 10);
+        EXPECT_TRUE(BASS_Free());
+    }
+}
+
 // A message-only window on the test's thread; library threads send it WM_APP and wait.
 struct message_target {
     HWND window = nullptr;

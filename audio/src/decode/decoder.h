@@ -30,6 +30,8 @@ class decoder {
     struct chunk {
         std::vector<float> samples; // interleaved stereo at the output rate
         bool new_bitstream = false; // a new logical bitstream began (chained Ogg)
+        bool new_header = false;    // a new ASF header began: comments() holds its tags
+        std::vector<std::string> script_commands; // ASF TEXT / TITLE commands, in order
     };
 
     // Decodes the next frame into `out`. False at the end of the stream (or when the
@@ -42,8 +44,17 @@ class decoder {
     // The stream's bitrate from its headers, or estimated from the frames decoded so far;
     // 0 while unknown.
     virtual uint32_t bitrate_kbps() const = 0;
-    // The stream's comments as "name=value" (Vorbis comments of the current bitstream).
+    // The stream's comments as "name=value" (Vorbis comments of the current bitstream, or
+    // the tags of the current ASF header).
     virtual std::vector<std::string> comments() const = 0;
 };
+
+// The FFmpeg decoder itself (ffmpeg_decoder.cpp); decoder::open picks it or a wrapper.
+// On failure returns null with *error set to a BASS_ERROR_* code.
+std::unique_ptr<decoder> open_ffmpeg_decoder(const stream_format &format, byte_source source,
+                                             int output_rate, int *error);
+// ASF, whose header may change mid-stream (asf_decoder.cpp).
+std::unique_ptr<decoder> open_asf_decoder(const stream_format &format, byte_source source,
+                                          int output_rate, int *error);
 
 } // namespace audio

@@ -4,6 +4,8 @@
 
 #include "brevora_audio.h"
 #include "ffmpeg_error.h"
+#include "vorbis_comment.h"
+#include "input/asf_header.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -113,11 +115,19 @@ class ffmpeg_decoder final : public decoder {
         for (unsigned i = 0; i < context->nb_streams && stream_index_ < 0; ++i)
             if (context->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
                 stream_index_ = static_cast<int>(i);
+        // ASF script commands travel in a data stream of their own.
+        for (unsigned i = 0; i < context->nb_streams && format.tags == tag_source::asf_header; ++i)
+            if (context->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_DATA)
+                command_index_ = static_cast<int>(i);
         if (stream_index_ < 0)
             return AVERROR_INVALIDDATA;
         AVStream *stream = context->streams[stream_index_];
         decoder_name_ = format.decoder;
+        ogg_flac_ = format.ctype == BASS_CTYPE_STREAM_OGG_FLAC;
         comments_ = dictionary_lines(stream->metadata);
+        if (comments_.empty()) // native FLAC keeps its Vorbis comments in the file's metadata
+            comments_ = dictionary_lines(context->metadata);
+        forget_stream_comments();
         if (stream->codecpar->bit_rate > 0)
             header_kbps_ = nearest_common_bitrate(stream->codecpar->bit_rate / 1000.0);
         return open_codec(stream->codecpar);
@@ -126,6 +136,8 @@ class ffmpeg_decoder final : public decoder {
     bool decode(chunk &out) override {
         out.samples.clear();
         out.new_bitstream = false;
+        out.new_header = false;
+        out.script_commands.clear();
         for (;;) {
             int result = avcodec_receive_frame(codec_.get(), frame_.get());
             if (result == 0) {
@@ -202,6 +214,14 @@ class ffmpeg_decoder final : public decoder {
                 return true;
             }
             if (packet_->stream_index != stream_index_) {
+                if (packet_->stream_index == command_index_ && command_index_ >= 0)
+                    if (auto text =
+                            script_command_text(packet_->data, static_cast<size_t>(packet_->size)))
+                        out.script_commands.push_back(*text);
+                av_packet_unref(packet_.get());
+                continue;
+            }
+            if (!take_ogg_flac_headers(out)) {
                 av_packet_unref(packet_.get());
                 continue;
             }
@@ -236,6 +256,15 @@ class ffmpeg_decoder final : public decoder {
             if (packet_count_ > 0)
                 out.new_bitstream = true;
         }
+        // A chained Opus link updates the comments in place and only flags the stream.
+        AVStream *stream = format_->streams[stream_index_];
+        if (!data && (stream->event_flags & AVSTREAM_EVENT_FLAG_METADATA_UPDATED) &&
+            packet_count_ > 0) {
+            comments_ = dictionary_lines(stream->metadata);
+            out.new_bitstream = true;
+        }
+        stream->event_flags &= ~AVSTREAM_EVENT_FLAG_METADATA_UPDATED;
+        forget_stream_comments();
         data = av_packet_get_side_data(packet_.get(), AV_PKT_DATA_NEW_EXTRADATA, &size);
         if (data && packet_count_ > 0) {
             AVCodecParameters *parameters = avcodec_parameters_alloc();
@@ -252,6 +281,31 @@ class ffmpeg_decoder final : public decoder {
             }
             avcodec_parameters_free(&parameters);
         }
+    }
+
+    // A chained Ogg FLAC link's header packets reach us as data: its comments are taken
+    // from them and none of them goes to the codec. False for such a packet.
+    bool take_ogg_flac_headers(chunk &out) {
+        if (!ogg_flac_)
+            return true;
+        switch (classify_ogg_flac_packet(packet_->data, static_cast<size_t>(packet_->size))) {
+        case ogg_flac_packet::audio:
+            return true;
+        case ogg_flac_packet::comments:
+            comments_ =
+                parse_vorbis_comment(packet_->data + 4, static_cast<size_t>(packet_->size) - 4);
+            out.new_bitstream = true;
+            return false;
+        default:
+            return false;
+        }
+    }
+
+    // The Ogg demuxer adds a new link's Opus comments to the old ones (repeated names are
+    // joined): once read, they are dropped, so the next link's stand alone.
+    void forget_stream_comments() {
+        if (format_->streams[stream_index_]->codecpar->codec_id == AV_CODEC_ID_OPUS)
+            av_dict_free(&format_->streams[stream_index_]->metadata);
     }
 
     // Appends the frame in the output format. False when it cannot be converted.
@@ -311,6 +365,8 @@ class ffmpeg_decoder final : public decoder {
     resampler_ptr resampler_;
     AVChannelLayout resampler_layout_{};
     int stream_index_ = -1;
+    int command_index_ = -1;
+    bool ogg_flac_ = false;
     bool draining_ = false;
     int source_rate_ = 0;
     int source_channels_ = 0;
@@ -330,6 +386,13 @@ class ffmpeg_decoder final : public decoder {
 
 std::unique_ptr<decoder> decoder::open(const stream_format &format, byte_source source,
                                        int output_rate, int *error) {
+    if (format.tags == tag_source::asf_header)
+        return open_asf_decoder(format, std::move(source), output_rate, error);
+    return open_ffmpeg_decoder(format, std::move(source), output_rate, error);
+}
+
+std::unique_ptr<decoder> open_ffmpeg_decoder(const stream_format &format, byte_source source,
+                                             int output_rate, int *error) {
     auto opened = std::make_unique<ffmpeg_decoder>(std::move(source), output_rate);
     int result = opened->open(format);
     if (result < 0) {

@@ -8,14 +8,52 @@ namespace audio {
 
 namespace {
 
-enum class family { mpeg_audio, adts, ogg, mp4 };
+enum class verdict { no, yes, need_more };
 
-const stream_format mp1_format{"MP1", "mp3", "mp1float", BASS_CTYPE_STREAM_MP1};
-const stream_format mp2_format{"MP2", "mp3", "mp2float", BASS_CTYPE_STREAM_MP2};
-const stream_format mp3_format{"MP3", "mp3", "mp3float", BASS_CTYPE_STREAM_MP3};
-const stream_format aac_format{"AAC", "aac", "aac", BASS_CTYPE_STREAM_AAC};
-const stream_format ogg_format{"Ogg", "ogg", nullptr, BASS_CTYPE_STREAM_OGG};
-const stream_format mp4_format{"MP4", "mp4", nullptr, BASS_CTYPE_STREAM_MP4};
+enum class family { mpeg_audio, adts, ogg, mp4, flac, asf };
+
+const stream_format mp1_format{"MP1", "mp3", "mp1float", BASS_CTYPE_STREAM_MP1, tag_source::none};
+const stream_format mp2_format{"MP2", "mp3", "mp2float", BASS_CTYPE_STREAM_MP2, tag_source::none};
+const stream_format mp3_format{"MP3", "mp3", "mp3float", BASS_CTYPE_STREAM_MP3, tag_source::none};
+const stream_format aac_format{"AAC", "aac", "aac", BASS_CTYPE_STREAM_AAC, tag_source::none};
+const stream_format ogg_format{"Ogg", "ogg", nullptr, BASS_CTYPE_STREAM_OGG,
+                               tag_source::ogg_comments};
+const stream_format ogg_flac_format{"Ogg FLAC", "ogg", nullptr, BASS_CTYPE_STREAM_OGG_FLAC,
+                                    tag_source::ogg_comments};
+const stream_format opus_format{"Opus", "ogg", nullptr, BASS_CTYPE_STREAM_OPUS,
+                                tag_source::ogg_comments};
+const stream_format mp4_format{"MP4", "mp4", nullptr, BASS_CTYPE_STREAM_MP4, tag_source::none};
+const stream_format flac_format{"FLAC", "flac", nullptr, BASS_CTYPE_STREAM_FLAC,
+                                tag_source::ogg_comments};
+const stream_format asf_format{"WMA", "asf", nullptr, BASS_CTYPE_STREAM_WMA,
+                               tag_source::asf_header};
+
+// The ASF header object's GUID, as it lies in the file.
+const uint8_t asf_header_guid[16] = {0x30, 0x26, 0xb2, 0x75, 0x8e, 0x66, 0xcf, 0x11,
+                                     0xa6, 0xd9, 0x00, 0xaa, 0x00, 0x62, 0xce, 0x6c};
+
+// The codec of an Ogg page that begins a logical bitstream, from its first packet; Vorbis
+// (or anything else FFmpeg's Ogg demuxer reads) otherwise.
+verdict ogg_codec(const uint8_t *p, size_t left, bool at_end, const stream_format **format) {
+    const size_t page_header = 27;
+    size_t body = left < page_header ? left : page_header + p[26];
+    if (left < body + 8) {
+        // A stream this short is only the demuxer's to judge.
+        *format = &ogg_format;
+        return at_end ? verdict::yes : verdict::need_more;
+    }
+    const uint8_t *packet = p + body;
+    if (std::memcmp(packet,
+                    "\x7f"
+                    "FLAC",
+                    5) == 0)
+        *format = &ogg_flac_format;
+    else if (std::memcmp(packet, "OpusHead", 8) == 0)
+        *format = &opus_format;
+    else
+        *format = &ogg_format;
+    return verdict::yes;
+}
 
 // Consecutive frame headers needed before a sync pattern counts as a stream.
 constexpr int frames_to_confirm = 3;
@@ -76,8 +114,6 @@ frame_header adts_header(const uint8_t *p) {
     return header;
 }
 
-enum class verdict { no, yes, need_more };
-
 // Follows frames_to_confirm headers from `offset`. A stream that ends after fewer complete
 // frames still counts, as long as every header seen agreed.
 verdict frame_chain(frame_header (*parse)(const uint8_t *), const uint8_t *data, size_t size,
@@ -111,7 +147,24 @@ verdict match_at(family which, const uint8_t *data, size_t size, size_t offset, 
             return at_end ? verdict::no : verdict::need_more;
         if (std::memcmp(p, "OggS", 4) != 0 || p[4] != 0)
             return verdict::no;
-        *format = &ogg_format;
+        return ogg_codec(p, left, at_end, format);
+    case family::flac:
+        // The stream marker, which the demuxer needs before the first metadata block.
+        if (left < 4)
+            return at_end ? verdict::no : verdict::need_more;
+        if (std::memcmp(p, "fLaC", 4) != 0)
+            return verdict::no;
+        *format = &flac_format;
+        return verdict::yes;
+    case family::asf:
+        // An ASF stream opens with its header object.
+        if (offset != 0)
+            return verdict::no;
+        if (left < sizeof asf_header_guid)
+            return at_end ? verdict::no : verdict::need_more;
+        if (std::memcmp(p, asf_header_guid, sizeof asf_header_guid) != 0)
+            return verdict::no;
+        *format = &asf_format;
         return verdict::yes;
     case family::mp4:
         // An MP4 file opens with its 'ftyp' box.
@@ -150,10 +203,21 @@ bool declared_family(const std::string &content_type, family *which) {
         const char *type;
         family which;
     } known[] = {
-        {"audio/mpeg", family::mpeg_audio}, {"audio/mp3", family::mpeg_audio},
-        {"audio/aac", family::adts},        {"audio/aacp", family::adts},
-        {"audio/x-aac", family::adts},      {"application/ogg", family::ogg},
-        {"audio/ogg", family::ogg},         {"audio/mp4", family::mp4},
+        {"audio/mpeg", family::mpeg_audio},
+        {"audio/mp3", family::mpeg_audio},
+        {"audio/aac", family::adts},
+        {"audio/aacp", family::adts},
+        {"audio/x-aac", family::adts},
+        {"application/ogg", family::ogg},
+        {"audio/ogg", family::ogg},
+        {"audio/mp4", family::mp4},
+        {"audio/opus", family::ogg},
+        {"audio/flac", family::flac},
+        {"audio/x-flac", family::flac},
+        {"video/x-ms-asf", family::asf},
+        {"audio/x-ms-wma", family::asf},
+        {"application/vnd.ms.wms-hdr.asfv1", family::asf},
+        {"application/x-mms-framed", family::asf},
     };
     for (const auto &entry : known)
         if (content_type == entry.type) {
@@ -179,7 +243,8 @@ probe_result identify_format(const uint8_t *data, size_t size, const std::string
         size = probe_window;
         at_end = true;
     }
-    const family all[] = {family::ogg, family::mp4, family::mpeg_audio, family::adts};
+    const family all[] = {family::ogg,  family::mp4,        family::asf,
+                          family::flac, family::mpeg_audio, family::adts};
     family declared = family::mpeg_audio;
     bool has_declared = declared_family(content_type, &declared);
     for (int pass = has_declared ? 0 : 1; pass < 2; ++pass) {

@@ -1,6 +1,7 @@
 // Recognises a stream's container and codec from its first bytes, as a live stream gives
 // no file name and often a vague Content-Type: a few consecutive MPEG audio or ADTS frame
-// headers, an Ogg page ("OggS") or an MP4 box. The table of formats is the one place that
+// headers, an Ogg page ("OggS", whose first packet names the codec), an MP4 box, a native
+// FLAC stream ("fLaC") or an ASF header object. The table of formats is the one place that
 // knows which demuxer and decoder read each format and what the API calls it.
 //
 // Pure functions; any thread.
@@ -12,11 +13,15 @@
 
 namespace audio {
 
+// Which of the stream's tags its comments or header fill.
+enum class tag_source { none, ogg_comments, asf_header };
+
 struct stream_format {
     const char *name;    // for messages
     const char *demuxer; // FFmpeg demuxer name, forced so that no probe reads ahead
     const char *decoder; // FFmpeg decoder name; null: the one the demuxer's codec names
     uint32_t ctype;      // BASS_CTYPE_STREAM_*
+    tag_source tags;
 };
 
 struct probe_result {

@@ -100,13 +100,16 @@ std::unique_ptr<transport> open_connection(const url &target, const request_sett
     return start_tls(std::move(connection), target.host, setting.tls_ca_file, deadline, failure);
 }
 
-std::string build_request(const url &target, bool via_proxy, const proxy_setting *proxy) {
+std::string build_request(const url &target, const request_setting &setting) {
     // A plain-http proxy gets the absolute URI; a CONNECT tunnel carries an origin request.
-    bool absolute = via_proxy && target.scheme == "http";
+    const proxy_setting *proxy = setting.proxy;
+    bool absolute = proxy && target.scheme == "http";
     std::string request = "GET " + (absolute ? target.without_userinfo() : target.path) +
-                          " HTTP/1.1\r\nHost: " + target.host_header() +
-                          "\r\nUser-Agent: " + user_agent +
+                          " HTTP/1.1\r\nHost: " + target.host_header() + "\r\nUser-Agent: " +
+                          (setting.user_agent.empty() ? user_agent : setting.user_agent) +
                           "\r\nAccept: */*\r\nIcy-MetaData: 1\r\nConnection: close\r\n";
+    for (const std::string &line : setting.extra_headers)
+        request += line + "\r\n";
     if (target.has_userinfo) {
         request +=
             "Authorization: " + basic_credentials(target.username + ":" + target.password) + "\r\n";
@@ -206,8 +209,7 @@ std::optional<http_answer> follow_redirects(url &current, const request_setting 
         if (!connection) {
             return std::nullopt;
         }
-        if (!send_text(*connection, build_request(current, setting.proxy, setting.proxy), deadline,
-                       failure)) {
+        if (!send_text(*connection, build_request(current, setting), deadline, failure)) {
             return std::nullopt;
         }
         std::vector<uint8_t> leftover;

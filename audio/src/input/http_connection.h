@@ -25,6 +25,8 @@ std::optional<proxy_setting> parse_proxy_setting(const std::string &text);
 struct request_setting {
     const proxy_setting *proxy = nullptr; // null for a direct connection
     std::string tls_ca_file;
+    std::string user_agent;                 // empty: the library's own
+    std::vector<std::string> extra_headers; // "Name: value" lines added to the request
 };
 
 // The decoded body of a response: chunked framing and a finite Content-Length applied.

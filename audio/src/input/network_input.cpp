@@ -7,11 +7,14 @@
 #include "input/http_connection.h"
 #include "input/icy_filter.h"
 #include "input/playlist.h"
+#include "input/wmsp_framing.h"
+#include "input/wmsp_session.h"
 
 #include "core/debug_log.h"
 
 #include "brevora_audio.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <thread>
@@ -110,7 +113,11 @@ class http_network_input : public network_input {
     clock_type::time_point deadline_from_now() const {
         return clock_type::now() + std::chrono::milliseconds(options_.timeout_ms);
     }
-    connect_failure try_url(const url &target, int depth);
+    // `via_entry_ref`: reached through an ASX ENTRYREF, so a list here may not use another.
+    connect_failure try_url(const url &target, int depth, bool windows_media,
+                            bool via_entry_ref = false);
+    std::optional<http_answer> request(const url &target, clock_type::time_point deadline,
+                                       connect_failure *failure);
     connect_failure refuse_answer(const http_answer &answer, int error, const char *reason);
     connect_failure play_answer(http_answer answer, std::string start);
     connect_failure open_hls(http_answer answer, std::string start);
@@ -135,12 +142,15 @@ class http_network_input : public network_input {
     std::string pending_; // body bytes read while recognising the answer, not yet filtered
     icy_filter filter_;
     bool live_ = false;
+    bool windows_media_ = false; // the body is framed: deframer_ turns it into plain ASF
+    wmsp_deframer deframer_;
     int reconnects_without_audio_ = 0;
     clock_type::time_point reconnect_window_end_{};
 };
 
 bool http_network_input::open(const std::string &text, int *error) {
-    std::optional<url> target = parse_url(text);
+    std::optional<std::string> windows_media_url = windows_media_http_url(text);
+    std::optional<url> target = parse_url(windows_media_url.value_or(text));
     if (!options_.proxy.empty()) {
         proxy_ = parse_proxy_setting(options_.proxy);
         if (!proxy_) {
@@ -156,17 +166,33 @@ bool http_network_input::open(const std::string &text, int *error) {
     }
     setting_.proxy = proxy_ ? &*proxy_ : nullptr;
     setting_.tls_ca_file = options_.tls_ca_file;
-    connect_failure failure = try_url(*target, 0);
+    connect_failure failure = try_url(*target, 0, windows_media_url.has_value());
     *error = failure.error;
     return failure.error == 0;
 }
 
-connect_failure http_network_input::try_url(const url &target, int depth) {
+// A Windows Media session answers two requests; anything else one.
+std::optional<http_answer> http_network_input::request(const url &target,
+                                                       clock_type::time_point deadline,
+                                                       connect_failure *failure) {
+    return windows_media_ ? open_windows_media(target, setting_, deadline, stop_, failure)
+                          : fetch(target, setting_, deadline, stop_, failure);
+}
+
+connect_failure http_network_input::try_url(const url &target, int depth, bool windows_media,
+                                            bool via_entry_ref) {
     connect_failure failure;
-    std::optional<http_answer> answer =
-        fetch(target, setting_, deadline_from_now(), stop_, &failure);
+    windows_media_ = windows_media;
+    std::optional<http_answer> answer = request(target, deadline_from_now(), &failure);
     if (!answer) {
         return failure;
+    }
+    if (windows_media && is_windows_media_answer(answer->head)) {
+        return play_answer(std::move(*answer), {});
+    }
+    windows_media_ = false;
+    if (!windows_media && is_windows_media_answer(answer->head)) {
+        return try_url(answer->final_url, depth, true);
     }
     std::string type = answer->head.content_type();
     playlist_kind kind = playlist_kind_from_content_type(type);
@@ -208,16 +234,20 @@ connect_failure http_network_input::try_url(const url &target, int depth) {
     }
     // Each entry that fails has logged why; the playlist's own line is only for having none.
     bool tried_an_entry = false;
-    for (const std::string &entry : parse_playlist(kind, start)) {
+    std::vector<std::string> entry_refs = asx_entry_refs(kind == playlist_kind::asx ? start : "");
+    for (const std::string &entry : parse_playlist(kind, start, !via_entry_ref)) {
         if (stop_.requested()) {
             return refuse_answer(*answer, BASS_ERROR_TIMEOUT, "stopped in a playlist");
         }
-        std::optional<url> entry_url = resolve_reference(answer->final_url, entry);
+        std::optional<std::string> windows_media_entry = windows_media_http_url(entry);
+        std::optional<url> entry_url =
+            resolve_reference(answer->final_url, windows_media_entry.value_or(entry));
         if (!entry_url) {
-            continue; // another scheme (mms://, a file): not ours to play
+            continue; // another scheme (a file, rtsp://): not ours to play
         }
         tried_an_entry = true;
-        failure = try_url(*entry_url, depth + 1);
+        bool entry_ref = std::find(entry_refs.begin(), entry_refs.end(), entry) != entry_refs.end();
+        failure = try_url(*entry_url, depth + 1, windows_media_entry.has_value(), entry_ref);
         if (failure.error == 0) {
             return failure;
         }
@@ -242,6 +272,7 @@ connect_failure http_network_input::play_answer(http_answer answer, std::string 
     pending_ = std::move(start);
     live_ = head_.is_live();
     filter_.restart(parse_icy_metaint(head_.header("icy-metaint")).value_or(0));
+    deframer_ = wmsp_deframer();
     listener_.on_response(head_.status_line, head_.header_lines);
     return {};
 }
@@ -266,6 +297,16 @@ long http_network_input::read(uint8_t *buffer, size_t size) {
     for (;;) {
         if (stop_.requested()) {
             return -1;
+        }
+        if (windows_media_) {
+            size_t ready = deframer_.take(buffer, size);
+            if (ready > 0) {
+                reconnects_without_audio_ = 0;
+                return static_cast<long>(ready);
+            }
+            if (deframer_.ended() || deframer_.failed()) {
+                return 0; // the broadcast ended, or its framing broke
+            }
         }
         size_t got = 0;
         if (!pending_.empty()) {
@@ -305,6 +346,10 @@ long http_network_input::read(uint8_t *buffer, size_t size) {
             got = result.bytes;
         }
         got = filter_.filter(buffer, got);
+        if (windows_media_) {
+            deframer_.feed(buffer, got);
+            continue;
+        }
         if (got > 0) {
             reconnects_without_audio_ = 0;
             return static_cast<long>(got);
@@ -329,8 +374,7 @@ bool http_network_input::reconnect() {
             pause *= 2;
         }
         connect_failure failure;
-        std::optional<http_answer> answer =
-            fetch(stream_url_, setting_, reconnect_window_end_, stop_, &failure);
+        std::optional<http_answer> answer = request(stream_url_, reconnect_window_end_, &failure);
         if (!answer) {
             continue;
         }
@@ -342,6 +386,7 @@ bool http_network_input::reconnect() {
         // head_ stays the first response's: other threads read it through is_icy() and
         // content_type().
         body_ = std::move(answer->body);
+        deframer_ = wmsp_deframer(); // a new session starts with its header
         live_ = answer->head.is_live();
         filter_.restart(parse_icy_metaint(answer->head.header("icy-metaint")).value_or(0));
         return true;

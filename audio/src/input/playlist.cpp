@@ -72,7 +72,7 @@ std::vector<std::string> parse_m3u(const std::string &text) {
 
 // ASX files are often invalid XML, so this scans tags instead of parsing: the href of every
 // <ref> and <entryref>, in document order, names and attributes in any case.
-std::vector<std::string> parse_asx(const std::string &text) {
+std::vector<std::string> parse_asx(const std::string &text, bool with_refs, bool with_entry_refs) {
     std::vector<std::string> result;
     std::string lower = to_lower(text);
     size_t position = 0;
@@ -86,7 +86,7 @@ std::vector<std::string> parse_asx(const std::string &text) {
         if (tag_end == std::string::npos) {
             break;
         }
-        if (name == "ref" || name == "entryref") {
+        if ((name == "ref" && with_refs) || (name == "entryref" && with_entry_refs)) {
             size_t href = lower.find("href", name_end);
             size_t equals = href == std::string::npos ? href : lower.find('=', href);
             if (equals != std::string::npos && equals < tag_end) {
@@ -161,19 +161,24 @@ playlist_kind sniff_playlist(const std::string &first_bytes) {
     return playlist_kind::m3u;
 }
 
-std::vector<std::string> parse_playlist(playlist_kind kind, const std::string &text) {
+std::vector<std::string> parse_playlist(playlist_kind kind, const std::string &text,
+                                        bool with_entry_refs) {
     switch (kind) {
     case playlist_kind::pls:
         return parse_numbered_entries(text);
     case playlist_kind::m3u:
         return parse_m3u(text);
     case playlist_kind::asx:
-        return parse_asx(text);
+        return parse_asx(text, true, with_entry_refs);
     case playlist_kind::hls:
     case playlist_kind::none:
         break;
     }
     return {};
+}
+
+std::vector<std::string> asx_entry_refs(const std::string &text) {
+    return parse_asx(text, false, true);
 }
 
 } // namespace audio

@@ -21,7 +21,12 @@ playlist_kind playlist_kind_from_content_type(const std::string &content_type);
 playlist_kind sniff_playlist(const std::string &first_bytes);
 
 // The entries in document order, as written (relative references are the caller's to
-// resolve). Empty when there are none.
-std::vector<std::string> parse_playlist(playlist_kind kind, const std::string &text);
+// resolve). Empty when there are none. An ASX's <ENTRYREF> (another ASX to read) is listed
+// like a <REF> unless with_entry_refs is false: a list reached through one is not allowed
+// to lead further, so an ENTRYREF is followed once.
+std::vector<std::string> parse_playlist(playlist_kind kind, const std::string &text,
+                                        bool with_entry_refs = true);
+// The ASX's ENTRYREF targets, as written.
+std::vector<std::string> asx_entry_refs(const std::string &text);
 
 } // namespace audio

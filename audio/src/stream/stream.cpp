@@ -108,6 +108,7 @@ int stream::identify_and_open() {
     while (seconds < first_frames_seconds) {
         if (!decoder_->decode(first))
             break;
+        publish_decoded_tags(first, false); // no sync can be set yet
         first_samples_.insert(first_samples_.end(), first.samples.begin(), first.samples.end());
         seconds = static_cast<double>(first_samples_.size()) / 2 / request_.output_rate;
     }
@@ -120,8 +121,10 @@ int stream::identify_and_open() {
     if (!kbps)
         kbps = fallback_kbps;
     buffer_.set_capacity(static_cast<size_t>(kbps) * request_.settings.buffer_ms / 8);
-    if (format_->ctype == BASS_CTYPE_STREAM_OGG)
+    if (format_->tags == tag_source::ogg_comments)
         publish_tag(&ogg_tags_, line_block(nullptr, decoder_->comments()));
+    if (format_->tags == tag_source::asf_header)
+        publish_tag(&wma_tags_, line_block(nullptr, decoder_->comments()));
     return BASS_OK;
 }
 
@@ -228,6 +231,7 @@ void stream::decode() {
             publish_tag(&ogg_tags_, line_block(nullptr, decoder_->comments()));
             post_sync(BASS_SYNC_OGG_CHANGE);
         }
+        publish_decoded_tags(next, true);
         if (!samples_.push(next.samples.data(), next.samples.size()))
             return;
     }
@@ -270,6 +274,20 @@ void stream::publish_tag(const std::string **slot, std::string value) {
     std::lock_guard<std::mutex> guard(tags_lock_);
     tag_versions_.push_back(std::make_unique<std::string>(std::move(value)));
     *slot = tag_versions_.back().get();
+}
+
+// An ASF header change and the script commands that came with a decoded chunk.
+void stream::publish_decoded_tags(const decoder::chunk &decoded, bool with_syncs) {
+    if (decoded.new_header) {
+        publish_tag(&wma_tags_, line_block(nullptr, decoder_->comments()));
+        if (with_syncs)
+            post_sync(BASS_SYNC_WMA_CHANGE);
+    }
+    for (const std::string &command : decoded.script_commands) {
+        publish_tag(&wma_meta_, command);
+        if (with_syncs)
+            post_sync(BASS_SYNC_WMA_META);
+    }
 }
 
 void stream::on_response(const std::string &status_line,
@@ -326,8 +344,13 @@ bool stream::file_position(DWORD mode, QWORD *position, int *error) const {
         *position = buffer_.buffered();
         return true;
     case BASS_FILEPOS_WMA_BUFFER:
-        *error = BASS_ERROR_NOTAVAIL; // only WMA streams have it
-        return false;
+        if (!format_ || format_->tags != tag_source::asf_header) {
+            *error = BASS_ERROR_NOTAVAIL; // only WMA streams have it
+            return false;
+        }
+        *position = std::min<QWORD>(100, buffer_.buffered() * 100 /
+                                             std::max<size_t>(buffer_.capacity(), 1));
+        return true;
     default:
         *error = BASS_ERROR_ILLTYPE;
         return false;
@@ -349,6 +372,12 @@ const char *stream::tags(DWORD type) const {
         break;
     case BASS_TAG_OGG:
         tag = ogg_tags_;
+        break;
+    case BASS_TAG_WMA:
+        tag = wma_tags_;
+        break;
+    case BASS_TAG_WMA_META:
+        tag = wma_meta_;
         break;
     default:
         break;

@@ -91,6 +91,7 @@ class stream final : public mix_source,
     void dispatch_syncs(); // sync thread
     void post_sync(DWORD type);
     void publish_tag(const std::string **slot, std::string value);
+    void publish_decoded_tags(const decoder::chunk &decoded, bool with_syncs);
     int identify_and_open(); // creating thread
     void finish_encoders();
 
@@ -131,6 +132,8 @@ class stream final : public mix_source,
     const std::string *icy_tags_ = nullptr;
     const std::string *meta_tag_ = nullptr;
     const std::string *ogg_tags_ = nullptr;
+    const std::string *wma_tags_ = nullptr;
+    const std::string *wma_meta_ = nullptr;
 
     std::mutex encoders_lock_; // guards encoders_
     std::vector<std::shared_ptr<encoder>> encoders_;
