@@ -329,17 +329,20 @@ HPLUGIN BASS_PluginLoad(const char *file, DWORD flags);
 //                                 more than 10 redirects or a loop; the proxy refusing the
 //                                 CONNECT tunnel; playlists nested more than 3 deep; a
 //                                 playlist with no http(s) entry. A playlist whose entries
-//                                 all fail gives the last entry's error.
+//                                 all fail (of its first 16) gives the last entry's error.
 //            BASS_ERROR_NONET     no network route to the host.
 //            BASS_ERROR_TIMEOUT   name look-up, connecting, TLS, the request or the response
 //                                 head not done within BASS_CONFIG_NET_TIMEOUT; the start of
 //                                 the body (to sniff it, or a playlist) not read in time, or
-//                                 its connection failing meanwhile.
+//                                 its connection failing meanwhile; the audio stalling (or
+//                                 trickling) so that its format and first frames are not
+//                                 known within NET_TIMEOUT of the answer.
 //            BASS_ERROR_SSL       the TLS set-up or handshake failed, or the certificate or
 //                                 host name did not verify (there is no unverified mode).
 //            BASS_ERROR_FILEFORM  a web page (text/html, or a body starting <html or
 //                                 <!doctype); an HLS segment list (#EXT-X-); a playlist while
-//                                 BASS_CONFIG_NET_PLAYLIST is 0; no known format in the first
+//                                 BASS_CONFIG_NET_PLAYLIST is 0; a playlist over 256 KiB; no
+//                                 known format in the first
 //                                 64 KiB after any ID3v2 tag; a container without audio; data
 //                                 the decoder rejects; the body ending before one frame.
 //            BASS_ERROR_CODEC     no decoder for the codec inside the container.
@@ -351,13 +354,13 @@ HPLUGIN BASS_PluginLoad(const char *file, DWORD flags);
 //            head through all its redirects (at most 10). When the Content-Type is missing,
 //            generic (text/plain, application/octet-stream, text/html, video/x-ms-asf) or a
 //            playlist's, reading the body's first 1 KiB (a playlist: up to 256 KiB) gets a
-//            fresh NET_TIMEOUT, and so does the rest of a playlist. Each playlist entry is
-//            then tried in turn, with its own time-outs, so a playlist of dead entries takes
-//            one time-out per entry. Once connected, identifying the format (up to 64 KiB) and
-//            decoding the first frames wait for the download: each wait for more bytes is
-//            bounded by NET_TIMEOUT, and a live stream that drops meanwhile is reconnected
-//            within one more NET_TIMEOUT before its download is given up. BASS_Free on another
-//            thread ends the wait within about 50 ms.
+//            fresh NET_TIMEOUT, and so does the rest of a playlist. Its first 16 entries are
+//            then tried in turn, each with its own time-outs, so a playlist of dead entries
+//            takes at most 16 entries' time-outs (refused connections fail at once). Once
+//            connected, identifying the format (up to 64 KiB) and decoding the first frames
+//            share one NET_TIMEOUT from the answer on, whatever the download does meanwhile
+//            (a trickle, a stall, reconnects). BASS_Free on another thread ends the wait
+//            within about 50 ms.
 //   Threads: proc runs on the stream's download thread, from during this call on (see
 //            DOWNLOADPROC). Syncs cannot be set before this call returns, so a META event
 //            that came with the first bytes may be missed: read BASS_TAG_META once it returns.
@@ -379,7 +382,8 @@ HSTREAM BASS_StreamCreateURL(const char *url, DWORD offset, DWORD flags, DOWNLOA
 //   Threads: Any, the stream's own callbacks included.
 //   Notes:   A DOWNLOADPROC or SYNCPROC of the stream that is running, or just starting, may
 //            still run after this returns: keep what its user points to alive until then, or
-//            until BASS_Free. Tag pointers stay valid until this call; do not use them after.
+//            until BASS_Free. Tag pointers are invalid after this call (see
+//            BASS_ChannelGetTags for how long they last before it).
 BOOL BASS_StreamFree(HSTREAM handle);
 
 // BASS_StreamGetFilePosition: byte counts of the download, by mode:
@@ -415,9 +419,12 @@ DWORD BASS_ChannelFlags(DWORD handle, DWORD flags, DWORD mask); // (DWORD)-1 on 
 //            BASS_ERROR_NOTAVAIL  the stream has no such tag (yet), or another type
 //                                 (BASS_TAG_WMA and BASS_TAG_WMA_META are never available).
 //   Notes:   The text at a returned pointer never changes: a new version comes at a new
-//            pointer, so call again after a META or OGG_CHANGE sync. Every pointer stays
-//            valid until the stream is freed (BASS_StreamFree, AUTOFREE or BASS_Free), and
-//            not longer. It may be called from callbacks.
+//            pointer, so call again after a META or OGG_CHANGE sync. A pointer stays valid
+//            until the same tag type has been replaced twice (the second new title after it,
+//            for BASS_TAG_META) or the stream is freed (BASS_StreamFree, AUTOFREE or
+//            BASS_Free), whichever comes first: copy the text you keep. The stream keeps only
+//            those two versions of each tag, so a station that changes its title every few
+//            seconds does not grow. It may be called from callbacks.
 const char *BASS_ChannelGetTags(DWORD handle, DWORD tags);
 
 // BASS_ChannelGetInfo: fills *info (see BASS_CHANNELINFO).

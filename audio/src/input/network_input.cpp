@@ -19,6 +19,8 @@ namespace audio {
 namespace {
 
 constexpr int max_playlist_depth = 3;
+// Entries tried per playlist: a playlist of dead entries ends within this many tries.
+constexpr int max_playlist_entries = 16;
 // Enough of a body's start to recognise a playlist or a web page.
 constexpr size_t sniff_size = 1024;
 constexpr int max_reconnect_attempts = 4;
@@ -189,16 +191,20 @@ connect_failure http_network_input::try_url(const url &target, int depth) {
     if (depth >= max_playlist_depth) {
         return refuse_answer(*answer, BASS_ERROR_FILEOPEN, "playlists nested too deeply");
     }
-    if (start.size() < max_playlist_size) {
+    // One byte past the cap tells a playlist that is too big from one that just fits.
+    if (start.size() <= max_playlist_size) {
         std::string rest;
-        if (read_body_start(*answer->body, max_playlist_size - start.size(), deadline_from_now(),
-                            &rest) != io_status::ok) {
+        if (read_body_start(*answer->body, max_playlist_size + 1 - start.size(),
+                            deadline_from_now(), &rest) != io_status::ok) {
             return refuse_answer(*answer, BASS_ERROR_TIMEOUT, "timed out reading the playlist");
         }
         start += rest;
     }
+    if (start.size() > max_playlist_size) {
+        return refuse_answer(*answer, BASS_ERROR_FILEFORM, "a playlist over 256 KiB");
+    }
     // Each entry that fails has logged why; the playlist's own line is only for having none.
-    bool tried_an_entry = false;
+    int tried_entries = 0;
     for (const std::string &entry : parse_playlist(kind, start)) {
         if (stop_.requested()) {
             return refuse_answer(*answer, BASS_ERROR_TIMEOUT, "stopped in a playlist");
@@ -207,13 +213,15 @@ connect_failure http_network_input::try_url(const url &target, int depth) {
         if (!entry_url) {
             continue; // another scheme (mms://, a file): not ours to play
         }
-        tried_an_entry = true;
+        if (tried_entries++ == max_playlist_entries) {
+            break;
+        }
         failure = try_url(*entry_url, depth + 1);
         if (failure.error == 0) {
             return failure;
         }
     }
-    if (!tried_an_entry) {
+    if (tried_entries == 0) {
         return refuse_answer(*answer, BASS_ERROR_FILEOPEN, "a playlist with no playable entry");
     }
     return failure;
