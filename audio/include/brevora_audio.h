@@ -342,25 +342,25 @@ HPLUGIN BASS_PluginLoad(const char *file, DWORD flags);
 //            BASS_ERROR_FILEFORM  a web page (text/html, or a body starting <html or
 //                                 <!doctype); an HLS segment list (#EXT-X-); a playlist while
 //                                 BASS_CONFIG_NET_PLAYLIST is 0; a playlist over 256 KiB; no
-//                                 known format in the first
-//                                 64 KiB after any ID3v2 tag; a container without audio; data
-//                                 the decoder rejects; the body ending before one frame.
+//                                 known format in the first 64 KiB after any ID3v2 tag; a
+//                                 container without audio; data the decoder rejects; the
+//                                 body ending before one frame.
 //            BASS_ERROR_CODEC     no decoder for the codec inside the container.
 //            BASS_ERROR_ENDED     the body ended while the container's header was read.
 //            BASS_ERROR_MEM       out of memory, or 4096 streams already exist.
 //            BASS_ERROR_UNKNOWN   a thread could not be started.
-//   Blocks:  Until the stream is ready or has failed; there is no overall limit. Each URL
+//   Blocks:  Until the stream is ready or has failed; each phase at most once. Each URL
 //            tried gets one NET_TIMEOUT for name look-up, connecting, TLS and the response
 //            head through all its redirects (at most 10). When the Content-Type is missing,
 //            generic (text/plain, application/octet-stream, text/html, video/x-ms-asf) or a
-//            playlist's, reading the body's first 1 KiB (a playlist: up to 256 KiB) gets a
-//            fresh NET_TIMEOUT, and so does the rest of a playlist. Its first 16 entries are
-//            then tried in turn, each with its own time-outs, so a playlist of dead entries
-//            takes at most 16 entries' time-outs (refused connections fail at once). Once
-//            connected, identifying the format (up to 64 KiB) and decoding the first frames
-//            share one NET_TIMEOUT from the answer on, whatever the download does meanwhile
-//            (a trickle, a stall, reconnects). BASS_Free on another thread ends the wait
-//            within about 50 ms.
+//            playlist's, reading the body's first 1 KiB (a playlist: all of it, up to 256 KiB)
+//            gets one fresh NET_TIMEOUT. A playlist's first 16 entries are then tried in
+//            turn, each with its own time-outs, so a playlist of dead entries takes at most
+//            16 entries' time-outs (refused connections fail at once). Once connected,
+//            identifying the format (up to 64 KiB) and decoding the first frames share one
+//            NET_TIMEOUT from the answer on, whatever the download does meanwhile (a
+//            trickle, a stall, reconnects). BASS_Free on another thread ends the wait within
+//            about 50 ms.
 //   Threads: proc runs on the stream's download thread, from during this call on (see
 //            DOWNLOADPROC). Syncs cannot be set before this call returns, so a META event
 //            that came with the first bytes may be missed: read BASS_TAG_META once it returns.

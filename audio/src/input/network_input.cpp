@@ -165,10 +165,12 @@ connect_failure http_network_input::try_url(const url &target, int depth) {
     std::string type = answer->head.content_type();
     playlist_kind kind = playlist_kind_from_content_type(type);
     std::string start;
+    // Sniffing the body and reading the rest of a playlist are one phase: one time-out.
+    auto body_deadline = deadline_from_now();
     if (kind != playlist_kind::none || is_generic_content_type(type)) {
         io_status status = read_body_start(
             *answer->body, kind == playlist_kind::none ? sniff_size : max_playlist_size,
-            deadline_from_now(), &start);
+            body_deadline, &start);
         if (status != io_status::ok) {
             return refuse_answer(*answer, BASS_ERROR_TIMEOUT, "timed out reading the answer");
         }
@@ -194,8 +196,8 @@ connect_failure http_network_input::try_url(const url &target, int depth) {
     // One byte past the cap tells a playlist that is too big from one that just fits.
     if (start.size() <= max_playlist_size) {
         std::string rest;
-        if (read_body_start(*answer->body, max_playlist_size + 1 - start.size(),
-                            deadline_from_now(), &rest) != io_status::ok) {
+        if (read_body_start(*answer->body, max_playlist_size + 1 - start.size(), body_deadline,
+                            &rest) != io_status::ok) {
             return refuse_answer(*answer, BASS_ERROR_TIMEOUT, "timed out reading the playlist");
         }
         start += rest;
