@@ -138,6 +138,19 @@ def route_mp3_then_aac(c):
     c.hold()
 
 
+def route_live(c):
+    """A station that plays in real time, with a new title every second, until the client
+    goes away (for the soak)."""
+    c.head("ICY 200 OK", MP3_HEAD + ["icy-metaint:%d" % (len(FRAME) * 38)])
+    second = 0
+    while True:
+        second += 1
+        title = "StreamTitle='Soak - song %d';" % second
+        blocks = (len(title) + 15) // 16
+        send_paced(c, frames(38), 1)
+        c.send(bytes([blocks]) + title.encode() + b"\0" * (blocks * 16 - len(title)))
+
+
 def route_mp3(c):
     """A healthy station, for the HTTPS rows: silent frames, then silence."""
     c.head("HTTP/1.0 200 OK", MP3_HEAD)
@@ -151,6 +164,7 @@ ROUTES = {
     "/mp3-metaint": route_mp3_metaint, "/meta-past-end": route_meta_past_end,
     "/endless-meta": route_endless_meta, "/dead-playlist": route_dead_playlist,
     "/random": route_random, "/mp3-then-aac": route_mp3_then_aac, "/mp3": route_mp3,
+    "/live": route_live,
 }
 
 
