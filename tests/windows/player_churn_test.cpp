@@ -52,6 +52,9 @@ class PlayerChurn : public PlayerHarness {};
 
 // Disabled: the choices pass (one error box at most), but in about half the runs the player
 // has not ended 10 s after WM_CLOSE, in the "connecting..." phase; the cause is not found yet.
+// Disabled until a fault it finds is fixed: in about half the runs the player has not ended
+// 5 s after WM_CLOSE (once the WM_CLOSE never reached the dialog while a worker's error box
+// was opening), and once the choices themselves hung. The cause is not found yet.
 TEST_F(PlayerChurn, DISABLED_SurvivesAHundredRapidChoicesAndClosesWithinFiveSeconds) {
     const int http = server_port("http"), dead = server_port("dead");
     ASSERT_NE(http, 0) << "the radio server fixture is not running";
@@ -87,9 +90,21 @@ TEST_F(PlayerChurn, DISABLED_SurvivesAHundredRapidChoicesAndClosesWithinFiveSeco
     EXPECT_LE(most_boxes, 1);
     EXPECT_FALSE(player_ended) << "the player ended during the choices";
 
+    // The user closes the window, answering an error box that is in the way (an owned box
+    // disables the window; one may appear just as the close is clicked).
     const DWORD closing = GetTickCount();
-    close_player();
+    PostMessageW(main_window, WM_CLOSE, 0, 0);
+    const bool ended = eventually(
+        [&] {
+            if (HWND box = find_message_box(L"Error"))
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+            return player_ended.load();
+        },
+        5000);
+    EXPECT_TRUE(ended) << "the player had not ended 5 s after WM_CLOSE";
     EXPECT_LT(GetTickCount() - closing, 5000u);
+    if (ended)
+        player_thread.join();
     EXPECT_EQ(exit_code, 0);
 }
 
