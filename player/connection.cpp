@@ -6,6 +6,7 @@
 #include "recording.h"
 #include "worker_threads.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -121,7 +122,13 @@ void show_error(const char *text) {
     // A closing window waits for its workers; a box nobody will answer must not hold one.
     if (window_closing())
         return;
+    // One box at a time: a user flicking through dead stations gets one, not a pile; the
+    // station line already says "not playing" for the others.
+    static std::atomic<bool> box_open{false};
+    if (box_open.exchange(true))
+        return;
     char message[320];
     std::snprintf(message, sizeof message, "%s\n(Error Code: %d)", text, BASS_ErrorGetCode());
     MessageBoxA(main_window, message, "Error", MB_OK | MB_ICONERROR);
+    box_open.store(false);
 }

@@ -22,6 +22,7 @@ void reset_player_state() {
     current_stream.store(0);
     stream_is_wma.store(false);
     encoder_handle = 0;
+    recording_started = false;
     proxy_setting[0] = '\0';
     encoder_options[0] = '\0';
     reset_workers();

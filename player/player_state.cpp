@@ -14,6 +14,7 @@ CRITICAL_SECTION stream_lock;
 
 wchar_t *record_target;
 HENCODE encoder_handle;
+bool recording_started;
 char proxy_setting[proxy_setting_size];
 char encoder_options[encoder_options_size];
 

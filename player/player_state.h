@@ -30,6 +30,8 @@ extern CRITICAL_SECTION stream_lock;
 
 extern wchar_t *record_target; // record_target_size wide characters
 extern HENCODE encoder_handle;
+// A recording was started and its file not yet named, whether or not its encoder still runs.
+extern bool recording_started;
 extern char proxy_setting[proxy_setting_size]; // the library keeps reading it: lives forever
 extern char encoder_options[encoder_options_size];
 

@@ -37,8 +37,8 @@ void append_extension() {
     std::swprintf(record_target + length, record_target_size - length, L"%ls", extension);
 }
 
-// A "rec.mp3" left by a recording whose encoder ended on its own was never renamed; the
-// next recording would overwrite it, so give it a name of its own first.
+// A "rec.mp3" left by a player that ended mid-recording was never renamed; the next
+// recording would overwrite it, so give it a name of its own first.
 void keep_leftover_recording() {
     if (GetFileAttributesW(working_file) == INVALID_FILE_ATTRIBUTES)
         return;
@@ -77,6 +77,7 @@ void start_recording() {
         show_error("Can't start recording");
         return;
     }
+    recording_started = true;
     SetWindowTextA(main_window, "Brevora  [REC]");
 }
 
@@ -86,15 +87,13 @@ void make_uuid_name() {
     write_uuid_name(record_target, record_target_size);
 }
 
-bool recording_active() {
-    const DWORD state = BASS_Encode_IsActive(encoder_handle);
-    return state == BASS_ACTIVE_PLAYING || state == BASS_ACTIVE_PAUSED;
-}
-
 bool stop_recording(bool reset_controls) {
-    if (!recording_active())
+    // An encoder that ended by itself (it crashed, the disk filled up) left its file as
+    // rec.mp3 and the window claiming "[REC]": this is where that is noticed and finished.
+    if (!recording_started)
         return false;
-    BASS_Encode_Stop(encoder_handle);
+    recording_started = false;
+    BASS_Encode_Stop(encoder_handle); // harmless when the encoder has already ended
     MoveFileW(working_file, record_target);
     if (reset_controls) {
         release_record_button();

@@ -3,12 +3,9 @@
 // it started (record_target). All on the window's thread.
 #pragma once
 
-// True while the encoder reports itself playing or paused.
-bool recording_active();
-
-// Finishes an active recording and gives its file its final name. With reset_controls
-// also releases the Record button and restores the title "Brevora". Returns whether a
-// recording was active.
+// Finishes a started recording, also one whose encoder has ended by itself, and gives its
+// file its final name. With reset_controls also releases the Record button and restores
+// the title "Brevora". Returns whether a recording had been started.
 bool stop_recording(bool reset_controls);
 
 // The Record button: starts a recording, or finishes the running one.

@@ -345,38 +345,41 @@ HPLUGIN BASS_PluginLoad(const char *file, DWORD flags);
 //                                 CONNECT tunnel; playlists nested more than 3 deep; a
 //                                 playlist with no http(s), mms or mmsh entry; an HLS
 //                                 playlist none of whose variants' first segments load. A
-//                                 playlist whose entries all fail gives the last entry's
-//                                 error.
+//                                 playlist whose entries all fail (of its first 16) gives the
+//                                 last entry's error.
 //            BASS_ERROR_NONET     no network route to the host.
 //            BASS_ERROR_TIMEOUT   name look-up, connecting, TLS, the request or the response
 //                                 head not done within BASS_CONFIG_NET_TIMEOUT; the start of
 //                                 the body (to sniff it, or a playlist) not read in time, or
-//                                 its connection failing meanwhile.
+//                                 its connection failing meanwhile; the audio stalling (or
+//                                 trickling) so that its format and first frames are not
+//                                 known within NET_TIMEOUT of the answer.
 //            BASS_ERROR_SSL       the TLS set-up or handshake failed, or the certificate or
 //                                 host name did not verify (there is no unverified mode).
 //            BASS_ERROR_FILEFORM  a web page (text/html, or a body starting <html or
 //                                 <!doctype); an HLS playlist without segments; a playlist while
-//                                 BASS_CONFIG_NET_PLAYLIST is 0; no known format in the first
-//                                 64 KiB after any ID3v2 tag; a container without audio; data
-//                                 the decoder rejects; the body ending before one frame; an
-//                                 ASF header whose object sizes do not add up; a Windows
-//                                 Media server's header answer without a whole ASF header.
+//                                 BASS_CONFIG_NET_PLAYLIST is 0; a playlist over 256 KiB; no
+//                                 known format in the first 64 KiB after any ID3v2 tag; a
+//                                 container without audio; data the decoder rejects; the
+//                                 body ending before one frame; an ASF header whose object
+//                                 sizes do not add up; a Windows Media server's header answer
+//                                 without a whole ASF header.
 //            BASS_ERROR_CODEC     no decoder for the codec inside the container.
 //            BASS_ERROR_ENDED     the body ended while the container's header was read.
 //            BASS_ERROR_MEM       out of memory, or 4096 streams already exist.
 //            BASS_ERROR_UNKNOWN   a thread could not be started.
-//   Blocks:  Until the stream is ready or has failed; there is no overall limit. Each URL
+//   Blocks:  Until the stream is ready or has failed; each phase at most once. Each URL
 //            tried gets one NET_TIMEOUT for name look-up, connecting, TLS and the response
 //            head through all its redirects (at most 10). When the Content-Type is missing,
 //            generic (text/plain, application/octet-stream, text/html, video/x-ms-asf) or a
-//            playlist's, reading the body's first 1 KiB (a playlist: up to 256 KiB) gets a
-//            fresh NET_TIMEOUT, and so does the rest of a playlist. Each playlist entry is
-//            then tried in turn, with its own time-outs, so a playlist of dead entries takes
-//            one time-out per entry. Once connected, identifying the format (up to 64 KiB) and
-//            decoding the first frames wait for the download: each wait for more bytes is
-//            bounded by NET_TIMEOUT, and a live stream that drops meanwhile is reconnected
-//            within one more NET_TIMEOUT before its download is given up. BASS_Free on another
-//            thread ends the wait within about 50 ms.
+//            playlist's, reading the body's first 1 KiB (a playlist: all of it, up to 256 KiB)
+//            gets one fresh NET_TIMEOUT. A playlist's first 16 entries are then tried in
+//            turn, each with its own time-outs, so a playlist of dead entries takes at most
+//            16 entries' time-outs (refused connections fail at once). Once connected,
+//            identifying the format (up to 64 KiB) and decoding the first frames share one
+//            NET_TIMEOUT from the answer on, whatever the download does meanwhile (a
+//            trickle, a stall, reconnects). BASS_Free on another thread ends the wait within
+//            about 50 ms.
 //   Threads: proc runs on the stream's download thread, from during this call on (see
 //            DOWNLOADPROC). Syncs cannot be set before this call returns, so a META event
 //            that came with the first bytes may be missed: read BASS_TAG_META once it returns.
@@ -404,7 +407,8 @@ HSTREAM BASS_StreamCreateURL(const char *url, DWORD offset, DWORD flags, DOWNLOA
 //   Threads: Any, the stream's own callbacks included.
 //   Notes:   A DOWNLOADPROC or SYNCPROC of the stream that is running, or just starting, may
 //            still run after this returns: keep what its user points to alive until then, or
-//            until BASS_Free. Tag pointers stay valid until this call; do not use them after.
+//            until BASS_Free. Tag pointers are invalid after this call (see
+//            BASS_ChannelGetTags for how long they last before it).
 BOOL BASS_StreamFree(HSTREAM handle);
 
 // BASS_StreamGetFilePosition: byte counts of the download, by mode:
@@ -450,8 +454,12 @@ DWORD BASS_ChannelFlags(DWORD handle, DWORD flags, DWORD mask); // (DWORD)-1 on 
 //                                 (WMA and WMA_META on a stream that is not WMA).
 //   Notes:   The text at a returned pointer never changes: a new version comes at a new
 //            pointer, so call again after a META, OGG_CHANGE, WMA_META or WMA_CHANGE
-//            sync. Every pointer stays valid until the stream is freed (BASS_StreamFree,
-//            AUTOFREE or BASS_Free), and not longer. It may be called from callbacks.
+//            sync. A pointer stays valid until the same tag type has been replaced twice (the
+//            second new title after it, for BASS_TAG_META) or the stream is freed
+//            (BASS_StreamFree, AUTOFREE or BASS_Free), whichever comes first: copy the text
+//            you keep. The stream keeps only those two versions of each tag, so a station
+//            that changes its title every few seconds does not grow. It may be called from
+//            callbacks.
 const char *BASS_ChannelGetTags(DWORD handle, DWORD tags);
 
 // BASS_ChannelGetInfo: fills *info (see BASS_CHANNELINFO).

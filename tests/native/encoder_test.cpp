@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <sys/resource.h>
 
 using namespace stream_test;
 
@@ -254,6 +255,38 @@ TEST_F(EncoderRecording, AProgramThatCannotStartOrEndsAtOnceIsNotActive) {
     EXPECT_TRUE(BASS_Encode_Stop(failed));
     EXPECT_FALSE(BASS_Encode_Stop(0));
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+}
+
+// A disk that fills up mid-recording, as a limit on the size of the files the encoder
+// program may write (inherited by the program, lifted again for this process at once): the
+// program ends by itself and leaves the partial MP3, which plays.
+TEST_F(EncoderRecording, ADiskThatFillsUpLeavesThePartialMp3Playable) {
+    HSTREAM s = play_tone();
+    constexpr rlim_t disk_room = 48 * 1024; // three seconds at 128 kbit/s
+    rlimit unlimited{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+    rlimit small = unlimited;
+    small.rlim_cur = disk_room;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    HENCODE encoder = BASS_Encode_Start(s, lame_command().c_str(), 0, nullptr, nullptr);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &unlimited), 0);
+    ASSERT_NE(encoder, 0u) << BASS_ErrorGetCode();
+
+    EXPECT_TRUE(
+        eventually([&] { return BASS_Encode_IsActive(encoder) == DWORD{BASS_ACTIVE_STOPPED}; },
+                   std::chrono::seconds(20)))
+        << "the encoder went on past the full disk";
+    std::error_code no_file;
+    auto size = std::filesystem::file_size(folder + "/rec.mp3", no_file);
+    EXPECT_FALSE(no_file);
+    EXPECT_GT(size, disk_room / 2);
+    EXPECT_LE(size, disk_room);
+    std::vector<float> samples = decoded_recording();
+    ASSERT_GT(samples.size(), 44100u) << "the partial recording does not play";
+    std::vector<float> middle(samples.begin() + samples.size() / 4,
+                              samples.end() - static_cast<long>(samples.size() / 4));
+    EXPECT_NEAR(measured_frequency(middle, 44100), 1000, 10);
+    EXPECT_TRUE(BASS_Encode_Stop(encoder)) << "the ended encoder's handle is still known";
 }
 
 } // namespace

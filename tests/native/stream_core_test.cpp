@@ -2,6 +2,9 @@
 // decoding to the output, buffer positions, tags, syncs and freeing from any thread.
 #include "stream_test_support.h"
 
+#include "api/library.h"
+#include "stream/stream.h"
+
 #include <atomic>
 #include <map>
 
@@ -314,6 +317,32 @@ TEST_F(StreamCore, IcyAnswerGivesIcyTagsAndEachTitleRaisesMetaSync) {
     EXPECT_EQ(meta.count(), 2);
     EXPECT_EQ(meta.channel, s);
     EXPECT_STREQ(BASS_ChannelGetTags(s, BASS_TAG_META), "StreamTitle='Artist - Two';StreamUrl='';");
+}
+
+TEST_F(StreamCore, TenThousandTitleChangesKeepTheTagStorageFlat) {
+    script icy = live(sample_files().mp3, "audio/mpeg");
+    icy.status_line = "ICY 200 OK";
+    icy.headers = {"icy-name:Chatty"};
+    const std::string padding(1000, 'x'); // about 1 KB a title
+    auto title = [&](int i) { return "StreamTitle='" + std::to_string(i) + padding + "';"; };
+    for (int i = 0; i < 10000; ++i)
+        icy.metadata.push_back({static_cast<size_t>(i), title(i)});
+    scripted_network network(icy);
+    HSTREAM s = BASS_StreamCreateURL("http://radio.test/", 0, 0, nullptr, nullptr);
+    ASSERT_NE(s, 0u);
+    std::shared_ptr<audio::stream> chatty = audio::find_stream(s);
+    ASSERT_TRUE(chatty);
+    ASSERT_TRUE(eventually([&] {
+        const char *meta = BASS_ChannelGetTags(s, BASS_TAG_META);
+        return meta && std::string(meta) == title(9999);
+    })) << "the last title did not arrive";
+    // Every title ever sent would be 10 MB; two versions of each tag are kept.
+    EXPECT_LT(chatty->tag_bytes(), 2 * (title(9999).size() + 64));
+
+    // A pointer stays valid until its tag has been replaced twice.
+    const char *current = BASS_ChannelGetTags(s, BASS_TAG_META);
+    chatty->on_metadata("StreamTitle='Next';");
+    EXPECT_EQ(std::string(current), title(9999));
 }
 
 TEST_F(StreamCore, ChainedOggChangesCommentsAndRaisesOggChange) {

@@ -4,8 +4,7 @@
 At start-up ffmpeg encodes a few seconds of sine tone once per kind (2 s segments); the
 server then serves them as live stations (a rolling window that advances with the clock,
 looping over the segments) and as VOD playlists. It prints one JSON line {"port": N} and
-serves until its standard input closes (with --hold: until it is terminated, for a CTest
-fixture; see hls_fixture_ctl.sh).
+serves until its standard input closes.
 
 Kinds (tone, bitrate): ts128 and ts64 are AAC in MPEG-TS carrying timed ID3 titles (880
 and 440 Hz), adts is packed ADTS with an ID3 tag per segment (880 Hz), fmp4 is fragmented
@@ -32,7 +31,6 @@ import json
 import os
 import re
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
@@ -323,7 +321,6 @@ class Handler(BaseHTTPRequestHandler):
 
 
 def main():
-    signal.pthread_sigmask(signal.SIG_BLOCK, [signal.SIGTERM, signal.SIGINT])
     folder = tempfile.mkdtemp(prefix="brevora-hls-")
     try:
         server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
@@ -331,10 +328,7 @@ def main():
         server.stations = Stations(folder)
         threading.Thread(target=server.serve_forever, daemon=True).start()
         print(json.dumps({"port": server.server_address[1]}), flush=True)
-        if "--hold" in sys.argv:
-            signal.sigwait([signal.SIGTERM, signal.SIGINT])
-        else:
-            sys.stdin.read()
+        sys.stdin.read()
         server.shutdown()
     finally:
         shutil.rmtree(folder, ignore_errors=True)

@@ -15,6 +15,7 @@ a reconnect. A query string makes a path distinct without changing its behaviour
 import base64
 import json
 import os
+import shutil
 import socket
 import ssl
 import subprocess
@@ -25,6 +26,7 @@ import time
 from urllib.parse import urlsplit, parse_qs
 
 from routes_formats import ROUTES as FORMAT_ROUTES
+from routes_faults import ROUTES as FAULT_ROUTES, listen_with_bad_certificates
 
 HEAD_TIMEOUT = 5
 HOLD_SECONDS = 20
@@ -348,6 +350,7 @@ ROUTES = {
     "/playlist-loop.m3u": route_playlist_loop,
 }
 ROUTES.update(FORMAT_ROUTES)
+ROUTES.update(FAULT_ROUTES)
 
 
 def read_head(sock):
@@ -511,12 +514,11 @@ def main():
     server.listen("https", server.serve_origin, context)
     server.listen("proxy", lambda s: server.serve_proxy(s, None))
     server.listen("auth_proxy", lambda s: server.serve_proxy(s, "user:secret"))
+    listen_with_bad_certificates(server, directory, certificate, key)
     print(json.dumps(dict(server.ports, ca_file=certificate)), flush=True)
 
     sys.stdin.read()  # until the test closes the pipe
-    for name in (certificate, key):
-        os.unlink(name)
-    os.rmdir(directory)
+    shutil.rmtree(directory, ignore_errors=True)
     os._exit(0)
 
 

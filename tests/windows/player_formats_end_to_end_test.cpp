@@ -5,33 +5,14 @@
 #include "player_ids.h"
 #include "player_state.h"
 
-#include <cstdlib>
-#include <fstream>
-
 namespace {
-
-// The scripted server's plain HTTP port, from the file the fixture writes (Wine shows the
-// Unix root as drive Z:); 0 when there is none.
-int radio_server_port() {
-    const char *file = std::getenv("BREVORA_RADIO_SERVER_PORT_FILE");
-    if (!file)
-        return 0;
-    std::string path = std::string("Z:") + file;
-    for (char &c : path)
-        if (c == '/')
-            c = '\\';
-    std::ifstream in(path);
-    int port = 0;
-    in >> port;
-    return port;
-}
 
 class PlayerFormats : public PlayerHarness {
   protected:
     // Starts the player with one station at `path` on the scripted server and chooses it.
     void choose_station(const std::string &path, const call_site &where = call_site::current()) {
         call_site_trace trace(where);
-        int port = radio_server_port();
+        int port = server_fixture_port("BREVORA_RADIO_SERVER_STATE");
         ASSERT_NE(port, 0) << "the scripted server is not running";
         write_station_file("[stations]\r\nstation_count=2\r\nstation_name_1=Local\r\n"
                            "station_url_1=null\r\nstation_name_2=Test\r\nstation_url_2=http://"

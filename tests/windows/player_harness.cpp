@@ -5,7 +5,10 @@
 #include "station_file.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
+#include <fstream>
+#include <sstream>
 
 void PlayerHarness::SetUp() {
     locate_station_file();
@@ -147,4 +150,21 @@ void scratch_current_folder::empty() {
         DeleteFileW(found.cFileName);
     while (FindNextFileW(search, &found));
     FindClose(search);
+}
+
+int server_fixture_port(const char *state_variable, const std::string &name) {
+    const char *state = std::getenv(state_variable);
+    if (!state)
+        return 0;
+    // Wine shows the Unix root as drive Z:.
+    std::string path = std::string("Z:") + state + "/ready.json";
+    for (char &c : path)
+        if (c == '/')
+            c = '\\';
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string key = "\"" + name + "\": ";
+    const size_t at = text.str().find(key);
+    return at == std::string::npos ? 0 : std::atoi(text.str().c_str() + at + key.size());
 }

@@ -42,6 +42,11 @@ class PlayerHarness : public ::testing::Test {
     HANDLE ended_event = nullptr;
 };
 
+// A port of the test server a CTest fixture started (tests/servers/server_fixture_ctl.sh):
+// the value of `name` in the JSON line it left in the folder the environment variable
+// `state_variable` names; 0 when there is none.
+int server_fixture_port(const char *state_variable, const std::string &name = "http");
+
 // While it lives, a folder of the test's own under the temporary folder is the current one
 // (recordings land in the current folder); it is emptied before and removed after.
 class scratch_current_folder {

@@ -474,4 +474,50 @@ TEST_F(Recording, ChoosingAnotherStationFinishesTheRecordingFirst) {
     EXPECT_TRUE(exists(L"Artist - Song.mp3"));
 }
 
+// The encoder program ends by itself mid-recording (it crashed, the disk filled up): the
+// next action the user takes still names the file after the song chosen at the start, and
+// the window stops claiming "[REC]".
+class EncoderEndedByItself;
+struct next_action {
+    const char *name;
+    void (*take)(EncoderEndedByItself &);
+};
+
+class EncoderEndedByItself : public Recording, public ::testing::WithParamInterface<next_action> {
+  public: // for the table's actions
+    using Recording::choose;
+    using Recording::click;
+    using Recording::close_player;
+    using Recording::press_record;
+};
+
+TEST_P(EncoderEndedByItself, NextActionNamesTheFileAndRestoresTheTitle) {
+    play_with_title("Artist - Song");
+    press_record();
+    ASSERT_EQ(window_title(), "Brevora  [REC]");
+    make_file(L"rec.mp3");
+    {
+        std::lock_guard<std::mutex> guard(fake.lock);
+        fake.encoder_state = BASS_ACTIVE_STOPPED;
+    }
+    GetParam().take(*this);
+    EXPECT_TRUE(exists(L"Artist - Song.mp3")) << GetParam().name;
+    EXPECT_FALSE(exists(L"rec.mp3")) << GetParam().name;
+    if (!player_ended) {
+        EXPECT_EQ(window_title(), "Brevora") << GetParam().name;
+        EXPECT_FALSE(record_checked()) << GetParam().name;
+    }
+}
+
+const next_action next_actions[] = {
+    {"Record", [](EncoderEndedByItself &test) { test.press_record(); }},
+    {"Stop", [](EncoderEndedByItself &test) { test.click(IDC_STOP); }},
+    {"Play", [](EncoderEndedByItself &test) { test.click(IDC_PLAY); }},
+    {"StationChoice", [](EncoderEndedByItself &test) { test.choose(3); }},
+    {"Close", [](EncoderEndedByItself &test) { test.close_player(); }},
+};
+
+INSTANTIATE_TEST_SUITE_P(Actions, EncoderEndedByItself, ::testing::ValuesIn(next_actions),
+                         [](const auto &info) { return std::string(info.param.name); });
+
 } // namespace

@@ -6,33 +6,16 @@
 #include "player_ids.h"
 #include "player_state.h"
 
-#include <cstdlib>
-#include <fstream>
 #include <string>
 
 namespace {
-
-// The fixture writes the server's port to a file; Wine shows the Unix root as drive Z:.
-int station_server_port() {
-    const char *file = std::getenv("BREVORA_HLS_PORT_FILE");
-    if (!file)
-        return 0;
-    std::string path = std::string("Z:") + file;
-    for (char &c : path)
-        if (c == '/')
-            c = '\\';
-    std::ifstream in(path);
-    int port = 0;
-    in >> port;
-    return port;
-}
 
 class PlayerStations : public PlayerHarness {
   protected:
     // Starts the player with the server's station at path as its one row and chooses it.
     void choose_station(const std::string &path, const call_site &where = call_site::current()) {
         call_site_trace trace(where);
-        const int port = station_server_port();
+        const int port = server_fixture_port("BREVORA_HLS_STATE");
         ASSERT_NE(port, 0) << "no station server";
         write_station_file("[stations]\r\nstation_count=1\r\nstation_name_1=Test\r\n"
                            "station_url_1=http://127.0.0.1:" +

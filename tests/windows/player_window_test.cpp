@@ -318,6 +318,7 @@ TEST_F(PlayerWindow, CloseFinishesTheRecordingThenDestroyReleasesTheLibrary) {
 
     wcscpy(record_target, L"Artist - Song.mp3");
     encoder_handle = 0x4000;
+    recording_started = true;
     fake.encoder_state = BASS_ACTIVE_PLAYING;
     SetWindowTextA(main_window, "Brevora  [REC]");
 

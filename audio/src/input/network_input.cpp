@@ -24,6 +24,8 @@ namespace audio {
 namespace {
 
 constexpr int max_playlist_depth = 3;
+// Entries tried per playlist: a playlist of dead entries ends within this many tries.
+constexpr int max_playlist_entries = 16;
 // Enough of a body's start to recognise a playlist or a web page.
 constexpr size_t sniff_size = 1024;
 constexpr int max_reconnect_attempts = 4;
@@ -197,10 +199,12 @@ connect_failure http_network_input::try_url(const url &target, int depth, bool w
     std::string type = answer->head.content_type();
     playlist_kind kind = playlist_kind_from_content_type(type);
     std::string start;
+    // Sniffing the body and reading the rest of a playlist are one phase: one time-out.
+    auto body_deadline = deadline_from_now();
     if (kind != playlist_kind::none || is_generic_content_type(type)) {
         io_status status = read_body_start(
             *answer->body, kind == playlist_kind::none ? sniff_size : max_playlist_size,
-            deadline_from_now(), &start);
+            body_deadline, &start);
         if (status != io_status::ok) {
             return refuse_answer(*answer, BASS_ERROR_TIMEOUT, "timed out reading the answer");
         }
@@ -224,16 +228,20 @@ connect_failure http_network_input::try_url(const url &target, int depth, bool w
     if (depth >= max_playlist_depth) {
         return refuse_answer(*answer, BASS_ERROR_FILEOPEN, "playlists nested too deeply");
     }
-    if (start.size() < max_playlist_size) {
+    // One byte past the cap tells a playlist that is too big from one that just fits.
+    if (start.size() <= max_playlist_size) {
         std::string rest;
-        if (read_body_start(*answer->body, max_playlist_size - start.size(), deadline_from_now(),
+        if (read_body_start(*answer->body, max_playlist_size + 1 - start.size(), body_deadline,
                             &rest) != io_status::ok) {
             return refuse_answer(*answer, BASS_ERROR_TIMEOUT, "timed out reading the playlist");
         }
         start += rest;
     }
+    if (start.size() > max_playlist_size) {
+        return refuse_answer(*answer, BASS_ERROR_FILEFORM, "a playlist over 256 KiB");
+    }
     // Each entry that fails has logged why; the playlist's own line is only for having none.
-    bool tried_an_entry = false;
+    int tried_entries = 0;
     std::vector<std::string> entry_refs = asx_entry_refs(kind == playlist_kind::asx ? start : "");
     for (const std::string &entry : parse_playlist(kind, start, !via_entry_ref)) {
         if (stop_.requested()) {
@@ -245,14 +253,16 @@ connect_failure http_network_input::try_url(const url &target, int depth, bool w
         if (!entry_url) {
             continue; // another scheme (a file, rtsp://): not ours to play
         }
-        tried_an_entry = true;
+        if (tried_entries++ == max_playlist_entries) {
+            break;
+        }
         bool entry_ref = std::find(entry_refs.begin(), entry_refs.end(), entry) != entry_refs.end();
         failure = try_url(*entry_url, depth + 1, windows_media_entry.has_value(), entry_ref);
         if (failure.error == 0) {
             return failure;
         }
     }
-    if (!tried_an_entry) {
+    if (tried_entries == 0) {
         return refuse_answer(*answer, BASS_ERROR_FILEOPEN, "a playlist with no playable entry");
     }
     return failure;

@@ -53,12 +53,13 @@ class network_input {
 // Connects to url. On failure returns null and sets *error to a BASS_ERROR_* code:
 //   BASS_ERROR_FILEOPEN  malformed URL or proxy setting, unknown host, refused or unreachable,
 //                        an HTTP/ICY error status (4xx/5xx), a 3xx without Location, too
-//                        many redirects or a loop, a playlist none of whose entries plays
+//                        many redirects or a loop, a playlist none of whose first 16
+//                        entries plays
 //   BASS_ERROR_NONET     no network route
 //   BASS_ERROR_TIMEOUT   nothing within timeout_ms, or `cancelled` became true
 //   BASS_ERROR_SSL       TLS handshake or certificate verification failed
-//   BASS_ERROR_FILEFORM  an HTML page, a playlist while follow_playlists is off, or an
-//                        HLS playlist without segments
+//   BASS_ERROR_FILEFORM  an HTML page, a playlist over 256 KiB, a playlist while
+//                        follow_playlists is off, or an HLS playlist without segments
 // `cancelled` is checked at least every 50 ms while connecting so that a library release
 // can stop it. The listener's on_response is called once, for the response that plays; a
 // reconnect inside read() does not call it again.

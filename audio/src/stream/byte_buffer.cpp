@@ -52,11 +52,13 @@ void byte_buffer::finish() {
     changed_.notify_all();
 }
 
-long byte_buffer::read(uint8_t *data, size_t size) {
+long byte_buffer::read(uint8_t *data, size_t size, deadline until) {
     std::unique_lock<std::mutex> guard(lock_);
-    changed_.wait(guard, [&] { return cancelled_ || size_ > 0 || finished_; });
+    bool ready = wait(guard, until, [&] { return cancelled_ || size_ > 0 || finished_; });
     if (cancelled_)
         return -1;
+    if (!ready)
+        return -2;
     size_t count = std::min(size, size_);
     for (size_t copied = 0; copied < count;) {
         size_t run = std::min(count - copied, storage_.size() - start_);
@@ -70,12 +72,12 @@ long byte_buffer::read(uint8_t *data, size_t size) {
     return static_cast<long>(count);
 }
 
-size_t byte_buffer::peek(uint8_t *data, size_t size) {
+size_t byte_buffer::peek(uint8_t *data, size_t size, deadline until) {
     std::unique_lock<std::mutex> guard(lock_);
     // Room for the whole request, so a writer can always get there.
     if (capacity_ < size)
         capacity_ = size;
-    changed_.wait(guard, [&] { return cancelled_ || finished_ || size_ >= size; });
+    wait(guard, until, [&] { return cancelled_ || finished_ || size_ >= size; });
     size_t count = std::min(size, size_);
     for (size_t i = 0; i < count; ++i)
         data[i] = storage_[(start_ + i) % storage_.size()];

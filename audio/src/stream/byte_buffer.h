@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace audio {
@@ -27,11 +28,14 @@ class byte_buffer {
     // Writer: no more data will come; the reader drains what is left, then sees the end.
     void finish();
 
-    // Reader: waits for data. Returns 1..size bytes, 0 at the end, -1 when cancelled.
-    long read(uint8_t *data, size_t size);
-    // Waits until `size` bytes are buffered, the writer finished or the buffer was
-    // cancelled, then copies up to `size` bytes without consuming them.
-    size_t peek(uint8_t *data, size_t size);
+    using deadline = std::optional<std::chrono::steady_clock::time_point>;
+
+    // Reader: waits for data (until `until`, if given). Returns 1..size bytes, 0 at the
+    // end, -1 when cancelled, -2 when `until` passed first.
+    long read(uint8_t *data, size_t size, deadline until = std::nullopt);
+    // Waits until `size` bytes are buffered, the writer finished, the buffer was cancelled
+    // or `until` passed, then copies up to `size` bytes without consuming them.
+    size_t peek(uint8_t *data, size_t size, deadline until = std::nullopt);
 
     // Any thread: wakes both sides for good.
     void cancel();
@@ -45,6 +49,15 @@ class byte_buffer {
     bool finished() const;
 
   private:
+    // lock_ held: waits for `ready`, or until `until`; false when `until` passed first.
+    template <typename Predicate>
+    bool wait(std::unique_lock<std::mutex> &guard, deadline until, Predicate ready) {
+        if (!until) {
+            changed_.wait(guard, ready);
+            return true;
+        }
+        return changed_.wait_until(guard, *until, ready);
+    }
     void grow_storage(size_t at_least); // lock_ held
 
     mutable std::mutex lock_;

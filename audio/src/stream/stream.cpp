@@ -76,14 +76,21 @@ int stream::identify_and_open() {
         content_type = content_type_;
         input_kbps = input_kbps_;
     }
+    // The first audio data is one phase: the probe and the first frames share one
+    // time-out from the answer on, however the bytes trickle in or reconnects go.
+    first_data_deadline_ =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(request_.settings.timeout_ms);
     std::vector<uint8_t> head;
     probe_result probe;
     for (size_t want = 4096;; want *= 2) {
         head.resize(std::min(want, probe_window));
-        size_t got = buffer_.peek(head.data(), head.size());
+        size_t got = buffer_.peek(head.data(), head.size(), first_data_deadline_);
         if (shut_down_)
             return BASS_ERROR_INIT;
-        probe = identify_format(head.data(), got, content_type, got < head.size());
+        bool at_end = got < head.size() && buffer_.finished();
+        probe = identify_format(head.data(), got, content_type, at_end);
+        if (!probe.format && probe.need_more && got < head.size() && !at_end)
+            return BASS_ERROR_TIMEOUT; // stalled before the format could be told
         if (probe.format || !probe.need_more || head.size() == probe_window)
             break;
     }
@@ -91,18 +98,18 @@ int stream::identify_and_open() {
         return BASS_ERROR_FILEFORM;
     format_ = probe.format;
     for (size_t skipped = 0; skipped < probe.offset;) {
-        long count = buffer_.read(head.data(), std::min(head.size(), probe.offset - skipped));
+        long count = read_first_data(head.data(), std::min(head.size(), probe.offset - skipped));
         if (count <= 0)
-            return BASS_ERROR_FILEFORM;
+            return first_data_timed_out_ ? BASS_ERROR_TIMEOUT : BASS_ERROR_FILEFORM;
         skipped += static_cast<size_t>(count);
     }
 
     int error = BASS_OK;
     decoder_ = decoder::open(
-        *format_, [this](uint8_t *data, size_t size) { return buffer_.read(data, size); },
+        *format_, [this](uint8_t *data, size_t size) { return read_first_data(data, size); },
         request_.output_rate, &error);
     if (!decoder_)
-        return error;
+        return first_data_timed_out_ ? BASS_ERROR_TIMEOUT : error;
     decoder::chunk first;
     double seconds = 0;
     while (seconds < first_frames_seconds) {
@@ -112,6 +119,10 @@ int stream::identify_and_open() {
         first_samples_.insert(first_samples_.end(), first.samples.begin(), first.samples.end());
         seconds = static_cast<double>(first_samples_.size()) / 2 / request_.output_rate;
     }
+    // A decoder that saw its source give up cannot go on reading: the stall is the answer.
+    if (first_data_timed_out_)
+        return BASS_ERROR_TIMEOUT;
+    first_data_deadline_.reset();
     if (decoder_->sample_rate() == 0)
         return BASS_ERROR_FILEFORM; // not one frame decoded
     freq_ = static_cast<DWORD>(decoder_->sample_rate());
@@ -126,6 +137,15 @@ int stream::identify_and_open() {
     if (format_->tags == tag_source::asf_header)
         publish_tag(&wma_tags_, line_block(nullptr, decoder_->comments()));
     return BASS_OK;
+}
+
+long stream::read_first_data(uint8_t *data, size_t size) {
+    long count = buffer_.read(data, size, first_data_deadline_);
+    if (count == -2) {
+        first_data_timed_out_ = true;
+        return -1;
+    }
+    return count;
 }
 
 void stream::shut_down() {
@@ -272,8 +292,12 @@ void stream::post_sync(DWORD type) {
 
 void stream::publish_tag(const std::string **slot, std::string value) {
     std::lock_guard<std::mutex> guard(tags_lock_);
-    tag_versions_.push_back(std::make_unique<std::string>(std::move(value)));
-    *slot = tag_versions_.back().get();
+    *slot = tag_versions_.replace(slot, std::move(value));
+}
+
+size_t stream::tag_bytes() const {
+    std::lock_guard<std::mutex> guard(tags_lock_);
+    return tag_versions_.stored_bytes();
 }
 
 // An ASF header change and the script commands that came with a decoded chunk.

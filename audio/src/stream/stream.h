@@ -17,6 +17,7 @@
 #include "output/mixer.h"
 #include "byte_buffer.h"
 #include "pcm_queue.h"
+#include "tag_store.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -69,6 +70,7 @@ class stream final : public mix_source,
     bool add_sync(HSYNC sync, DWORD type, SYNCPROC *proc, void *user, int *error);
     void play();
     int decoded_rate() const { return request_.output_rate; }
+    size_t tag_bytes() const; // the tag texts kept, for the memory test
 
     // Recording, from any thread. The stream feeds each encoder what it plays, and stops
     // it when the stream is shut down; adding fails once that has begun.
@@ -93,6 +95,8 @@ class stream final : public mix_source,
     void publish_tag(const std::string **slot, std::string value);
     void publish_decoded_tags(const decoder::chunk &decoded, bool with_syncs);
     int identify_and_open(); // creating thread
+    // The buffer's bytes while connecting: -1 once first_data_deadline_ has passed.
+    long read_first_data(uint8_t *data, size_t size);
     void finish_encoders();
 
     const request request_;
@@ -111,6 +115,8 @@ class stream final : public mix_source,
     // Written by the creating thread before the decode thread starts, then owned by it.
     std::unique_ptr<decoder> decoder_;
     std::vector<float> first_samples_;
+    byte_buffer::deadline first_data_deadline_; // while connecting; then none
+    bool first_data_timed_out_ = false;
     const stream_format *format_ = nullptr;
     // Written by the creating thread before the handle is returned; read-only afterwards.
     DWORD freq_ = 0;
@@ -125,9 +131,8 @@ class stream final : public mix_source,
     uint32_t input_kbps_ = 0;
 
     mutable std::mutex tags_lock_; // guards the tag pointers and tag_versions_
-    // Every tag text ever returned stays alive until the stream is destroyed, so a pointer
-    // handed to a caller never dangles while the stream lives.
-    std::vector<std::unique_ptr<std::string>> tag_versions_;
+    // A returned tag pointer stays valid until its tag is replaced twice (see tag_store).
+    tag_store tag_versions_;
     const std::string *http_tags_ = nullptr;
     const std::string *icy_tags_ = nullptr;
     const std::string *meta_tag_ = nullptr;

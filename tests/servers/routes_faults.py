@@ -1,0 +1,197 @@
+"""Hostile stations for the fault suite: closes at every phase, stalls, trickles, oversized
+heads and metadata, dead playlists, a format change after a reconnect, random bytes, and
+HTTPS listeners with an expired and a self-signed certificate.
+
+Audio here is real MPEG audio: silent MP3 frames (a header and zero side information, which
+a decoder plays as silence), so a row that should play can be told from one that fails.
+"""
+import os
+import random
+import ssl
+import subprocess
+import time
+
+# MPEG-1 Layer III, 128 kbit/s, 44.1 kHz, joint stereo: 417 bytes a frame, about 26 ms.
+FRAME = b"\xff\xfb\x90\x64" + b"\0" * 413
+MP3_HEAD = ["Content-Type: audio/mpeg", "icy-name:Fault Radio"]
+_aac = []
+
+
+def frames(count):
+    return FRAME * count
+
+
+def aac_tone():
+    """Two seconds of ADTS AAC, made once by the ffmpeg program."""
+    if not _aac:
+        made = subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-f", "lavfi", "-i",
+                               "sine=frequency=440:duration=2", "-ac", "2", "-c:a", "aac",
+                               "-f", "adts", "-"], stdout=subprocess.PIPE, check=True)
+        _aac.append(made.stdout)
+    return _aac[0]
+
+
+def send_paced(c, data, seconds):
+    """Sends data spread over `seconds`, as a live encoder would."""
+    step = max(1, len(data) // 20)
+    for start in range(0, len(data), step):
+        c.send(data[start:start + step])
+        time.sleep(seconds / 20)
+
+
+def healthy(c):
+    """What a station sends when it is well: frames, an empty metadata block after each."""
+    c.head("ICY 200 OK", MP3_HEAD + ["icy-metaint:%d" % len(FRAME)])
+    c.send((FRAME + b"\0") * 200)
+    c.hold()
+
+
+def route_close(c):
+    """The first connection closes at a phase: before the status line, inside the headers,
+    inside a metadata block or inside an audio frame (at=status|headers|metadata|frame);
+    later ones are healthy."""
+    if c.server.hit(c.key) > 1:
+        return healthy(c)
+    at = c.param("at")
+    if at == "status":
+        return
+    if at == "headers":
+        c.send("HTTP/1.0 200 OK\r\nContent-Type: audio/mp")
+        return
+    c.head("ICY 200 OK", MP3_HEAD + ["icy-metaint:%d" % len(FRAME)])
+    whole = (FRAME + b"\0") * 20
+    c.send(whole + FRAME + (b"\x02StreamTitle='Cu" if at == "metadata" else b"\0" + FRAME[:100]))
+
+
+def route_mp3_stall(c):
+    """The start of one MP3 frame, then silence, on every connection."""
+    c.head("ICY 200 OK", MP3_HEAD)
+    c.send(FRAME[:200])
+    c.hold()
+
+
+def route_head_stall(c):
+    c.head("HTTP/1.0 200 OK", MP3_HEAD)
+    c.hold()
+
+
+def route_trickle(c):
+    """One byte a second, for ever."""
+    c.head("HTTP/1.0 200 OK", MP3_HEAD)
+    for byte in frames(10):
+        c.send(bytes([byte]))
+        time.sleep(1)
+
+
+def route_long_header(c):
+    kib = int(c.param("kib", "64"))
+    c.head("HTTP/1.0 200 OK", MP3_HEAD + ["X-Long: " + "b" * (kib * 1024)])
+    c.send(frames(20))
+    c.hold()
+
+
+def route_mp3_metaint(c):
+    """Plays silent frames with the icy-metaint given; metadata only if it is usable."""
+    value = c.param("value", "")
+    c.head("ICY 200 OK", MP3_HEAD + ["icy-metaint:" + value])
+    c.send(frames(200))
+    c.hold()
+
+
+def route_meta_past_end(c):
+    """A length byte promising 4080 bytes of metadata, then a close after 20 of them."""
+    c.head("ICY 200 OK", MP3_HEAD + ["icy-metaint:%d" % (len(FRAME) * 40)])
+    c.send(frames(40) + b"\xffStreamTitle='Past th")
+
+
+def route_endless_meta(c):
+    """Every block as long as allowed (4080 bytes), with no NUL and no end of its text."""
+    interval = len(FRAME) * 10
+    c.head("ICY 200 OK", MP3_HEAD + ["icy-metaint:%d" % interval])
+    for _ in range(20):
+        c.send(frames(10) + b"\xff" + b"StreamTitle='" + b"A" * 4067)
+    c.hold()
+
+
+def route_dead_playlist(c):
+    """An M3U of 10,000 entries (or entries=N) on a port nothing listens on."""
+    entry = "http://127.0.0.1:%d/\n" % c.server.ports["dead"]
+    body = "#EXTM3U\n" + entry * int(c.param("entries", "10000"))
+    c.head("HTTP/1.0 200 OK", ["Content-Type: audio/x-mpegurl", "Content-Length: %d" % len(body)])
+    c.send(body)
+
+
+def route_random(c):
+    c.head("HTTP/1.0 200 OK", MP3_HEAD)
+    c.send(random.Random(7).randbytes(80 * 1024))
+    c.hold()
+
+
+def route_mp3_then_aac(c):
+    """A third of a second of MP3, a drop, then the station comes back as AAC."""
+    if c.server.hit(c.key) == 1:
+        c.head("ICY 200 OK", MP3_HEAD)
+        send_paced(c, frames(20), 0.3)
+        return
+    c.head("ICY 200 OK", ["Content-Type: audio/aac", "icy-name:Fault Radio"])
+    send_paced(c, aac_tone(), 2)
+    c.hold()
+
+
+def route_live(c):
+    """A station that plays in real time, with a new title every second, until the client
+    goes away (for the soak)."""
+    c.head("ICY 200 OK", MP3_HEAD + ["icy-metaint:%d" % (len(FRAME) * 38)])
+    second = 0
+    while True:
+        second += 1
+        title = "StreamTitle='Soak - song %d';" % second
+        blocks = (len(title) + 15) // 16
+        send_paced(c, frames(38), 1)
+        c.send(bytes([blocks]) + title.encode() + b"\0" * (blocks * 16 - len(title)))
+
+
+def route_mp3(c):
+    """A healthy station, for the HTTPS rows: silent frames, then silence."""
+    c.head("HTTP/1.0 200 OK", MP3_HEAD)
+    c.send(frames(100))
+    c.hold()
+
+
+ROUTES = {
+    "/close": route_close, "/mp3-stall": route_mp3_stall, "/head-stall": route_head_stall,
+    "/trickle": route_trickle, "/long-header": route_long_header,
+    "/mp3-metaint": route_mp3_metaint, "/meta-past-end": route_meta_past_end,
+    "/endless-meta": route_endless_meta, "/dead-playlist": route_dead_playlist,
+    "/random": route_random, "/mp3-then-aac": route_mp3_then_aac, "/mp3": route_mp3,
+    "/live": route_live,
+}
+
+
+def _openssl(*arguments):
+    subprocess.run(["openssl"] + list(arguments), check=True, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL)
+
+
+def _context(certificate, key):
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(certificate, key)
+    return context
+
+
+def listen_with_bad_certificates(server, directory, ca_certificate, ca_key):
+    """Adds "https_expired" (signed by the trusted authority, but expired) and
+    "https_self_signed" (a certificate for localhost nobody vouches for)."""
+    expired_key, request, expired = (os.path.join(directory, name)
+                                     for name in ("expired.key", "expired.csr", "expired.pem"))
+    _openssl("req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+             "-subj", "/CN=localhost", "-keyout", expired_key, "-out", request)
+    # -days -1: valid until a day before it was made.
+    _openssl("x509", "-req", "-in", request, "-CA", ca_certificate, "-CAkey", ca_key, "-days", "-1",
+             "-out", expired)
+    own_key, own = os.path.join(directory, "own.key"), os.path.join(directory, "own.pem")
+    _openssl("req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+             "-days", "2", "-subj", "/CN=localhost", "-addext", "subjectAltName=DNS:localhost",
+             "-keyout", own_key, "-out", own)
+    server.listen("https_expired", server.serve_origin, _context(expired, expired_key))
+    server.listen("https_self_signed", server.serve_origin, _context(own, own_key))
