@@ -15,6 +15,8 @@ import sys
 import tempfile
 import time
 
+from peers import ffmpeg_first_audio, median
+
 here = os.path.dirname(os.path.abspath(__file__))
 player_probe, editor_probe = sys.argv[1:3]
 stream_probe = sys.argv[3] if len(sys.argv) > 3 and os.path.exists(sys.argv[3]) else None
@@ -45,28 +47,6 @@ def last_json(output):
     if "error" in result:
         sys.exit(f"bench/player.py: {result['error']}")
     return result
-
-
-def ffmpeg_first_audio(url):
-    """Milliseconds until ffmpeg reports its first decoded output."""
-    start = time.monotonic()
-    child = subprocess.Popen(["ffmpeg", "-nostdin", "-loglevel", "quiet", "-stats_period", "0.01",
-                              "-progress", "pipe:1", "-i", url, "-f", "null", "-"],
-                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-    first = None
-    for line in child.stdout:
-        value = line.split(b"=", 1)[1].strip() if line.startswith(b"out_time_us=") else b""
-        if value.isdigit() and int(value) > 0:
-            first = (time.monotonic() - start) * 1000
-            break
-    child.kill()
-    child.wait()
-    return first
-
-
-def median(values):
-    values = sorted(v for v in values if v is not None)
-    return values[len(values) // 2] if values else float("nan")
 
 
 def player_rows(url):

@@ -9,6 +9,8 @@ import sys
 import tempfile
 import time
 
+from peers import ffmpeg_first_audio, median
+
 here = os.path.dirname(os.path.abspath(__file__))
 probe = sys.argv[1]
 steady_seconds = int(os.environ.get("BENCH_SECONDS", "20"))
@@ -30,28 +32,6 @@ def measured(command, stdout=subprocess.PIPE):
         output = child.stdout.read() if stdout == subprocess.PIPE else b""
         _, _, usage = os.wait4(child.pid, 0)
         return output, usage.ru_utime + usage.ru_stime, int(peak.read().split()[-1]) / 1024
-
-
-def ffmpeg_first_audio(url):
-    """Milliseconds until ffmpeg reports its first decoded output."""
-    start = time.monotonic()
-    child = subprocess.Popen(["ffmpeg", "-nostdin", "-loglevel", "quiet", "-stats_period", "0.01",
-                              "-progress", "pipe:1", "-i", url, "-f", "null", "-"],
-                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-    first = None
-    for line in child.stdout:
-        value = line.split(b"=", 1)[1].strip() if line.startswith(b"out_time_us=") else b""
-        if value.isdigit() and int(value) > 0:
-            first = (time.monotonic() - start) * 1000
-            break
-    child.kill()
-    child.wait()
-    return first
-
-
-def median(values):
-    values = sorted(v for v in values if v is not None)
-    return values[len(values) // 2] if values else float("nan")
 
 
 def bench(burst):

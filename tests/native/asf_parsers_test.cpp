@@ -1,6 +1,7 @@
 // The ASF header parser, script command text and the Windows Media streaming framing: what a
 // stream's header and commands say, headers whose sizes lie, framing that breaks.
 #include "input/asf_header.h"
+#include "input/unicode_text.h"
 #include "input/wmsp_framing.h"
 
 #include <gtest/gtest.h>
@@ -149,10 +150,10 @@ TEST(AsfHeader, StringLengthsThatLieStopTheTagsWithoutReadingPastThem) {
 
 TEST(AsfText, Utf16AndScriptCommands) {
     const uint8_t surrogate_pair[] = {'A', 0, 0x3d, 0xd8, 0x00, 0xde, 0, 0}; // "A😀"
-    EXPECT_EQ(audio::utf16le_to_utf8(surrogate_pair, sizeof surrogate_pair), "A\xf0\x9f\x98\x80");
+    EXPECT_EQ(audio::utf16_to_utf8(surrogate_pair, sizeof surrogate_pair), "A\xf0\x9f\x98\x80");
     const uint8_t lone_low[] = {0x00, 0xdc, 'b', 0};
-    EXPECT_EQ(audio::utf16le_to_utf8(lone_low, sizeof lone_low), "\xef\xbf\xbd"
-                                                                 "b");
+    EXPECT_EQ(audio::utf16_to_utf8(lone_low, sizeof lone_low), "\xef\xbf\xbd"
+                                                               "b");
     auto command = [](const std::string &type, const std::string &text) {
         bytes out = utf16(type), body = utf16(text);
         out.insert(out.end(), body.begin(), body.end());

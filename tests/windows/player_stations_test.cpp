@@ -15,7 +15,7 @@ class PlayerStations : public PlayerHarness {
     // Starts the player with the server's station at path as its one row and chooses it.
     void choose_station(const std::string &path, const call_site &where = call_site::current()) {
         call_site_trace trace(where);
-        const int port = server_fixture_port("BREVORA_HLS_STATE");
+        const int port = server_fixture_port("BREVORA_HLS_STATE", "port");
         ASSERT_NE(port, 0) << "no station server";
         write_station_file("[stations]\r\nstation_count=1\r\nstation_name_1=Test\r\n"
                            "station_url_1=http://127.0.0.1:" +

@@ -3,6 +3,7 @@
 #include "input/asf_header.h"
 
 #include "input/text.h"
+#include "input/unicode_text.h"
 
 #include <cstring>
 
@@ -40,24 +41,6 @@ bool is(const uint8_t *p, const guid &wanted) {
     return std::memcmp(p, wanted, sizeof(guid)) == 0;
 }
 
-void append_utf8(std::string &out, uint32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xc0 | code >> 6);
-        out += static_cast<char>(0x80 | (code & 0x3f));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xe0 | code >> 12);
-        out += static_cast<char>(0x80 | (code >> 6 & 0x3f));
-        out += static_cast<char>(0x80 | (code & 0x3f));
-    } else {
-        out += static_cast<char>(0xf0 | code >> 18);
-        out += static_cast<char>(0x80 | (code >> 12 & 0x3f));
-        out += static_cast<char>(0x80 | (code >> 6 & 0x3f));
-        out += static_cast<char>(0x80 | (code & 0x3f));
-    }
-}
-
 // Title, author, copyright, description and rating: five lengths, then the five strings.
 void read_content_description(const uint8_t *p, size_t size, std::vector<std::string> &tags) {
     static const char *const names[] = {"title", "author", "copyright", "description", "rating"};
@@ -68,7 +51,7 @@ void read_content_description(const uint8_t *p, size_t size, std::vector<std::st
         size_t length = static_cast<size_t>(little_endian(p + 2 * i, 2));
         if (length > size - offset)
             return;
-        std::string value = utf16le_to_utf8(p + offset, length);
+        std::string value = utf16_to_utf8(p + offset, length);
         if (!value.empty())
             tags.push_back(std::string(names[i]) + "=" + value);
         offset += length;
@@ -88,7 +71,7 @@ void read_extended_content(const uint8_t *p, size_t size, std::vector<std::strin
         offset += 2;
         if (name_length > size - offset || size - offset - name_length < 4)
             return;
-        std::string name = utf16le_to_utf8(p + offset, name_length);
+        std::string name = utf16_to_utf8(p + offset, name_length);
         offset += name_length;
         unsigned type = static_cast<unsigned>(little_endian(p + offset, 2));
         size_t value_length = static_cast<size_t>(little_endian(p + offset + 2, 2));
@@ -100,7 +83,7 @@ void read_extended_content(const uint8_t *p, size_t size, std::vector<std::strin
         std::string text;
         static const int integer_bytes[] = {0, 0, 4, 4, 8, 2}; // BOOL, DWORD, QWORD, WORD
         if (type == 0)
-            text = utf16le_to_utf8(value, value_length);
+            text = utf16_to_utf8(value, value_length);
         else if (type >= 2 && type <= 5 && value_length >= size_t(integer_bytes[type]))
             text = std::to_string(little_endian(value, integer_bytes[type]));
         else
@@ -173,25 +156,6 @@ asf_parse parse_asf_header(const uint8_t *data, size_t size, asf_header *header)
     return asf_parse::ok;
 }
 
-std::string utf16le_to_utf8(const uint8_t *data, size_t size) {
-    std::string out;
-    for (size_t i = 0; i + 1 < size; i += 2) {
-        uint32_t unit = data[i] | static_cast<uint32_t>(data[i + 1]) << 8;
-        if (unit == 0)
-            break;
-        if (unit >= 0xd800 && unit < 0xdc00 && i + 3 < size) {
-            uint32_t low = data[i + 2] | static_cast<uint32_t>(data[i + 3]) << 8;
-            if (low >= 0xdc00 && low < 0xe000) {
-                append_utf8(out, 0x10000 + ((unit - 0xd800) << 10) + (low - 0xdc00));
-                i += 2;
-                continue;
-            }
-        }
-        append_utf8(out, unit >= 0xd800 && unit < 0xe000 ? 0xfffd : unit);
-    }
-    return out;
-}
-
 std::optional<std::string> script_command_text(const uint8_t *data, size_t size) {
     // The type ends at the first NUL code unit.
     size_t end = 0;
@@ -199,10 +163,10 @@ std::optional<std::string> script_command_text(const uint8_t *data, size_t size)
         end += 2;
     if (end + 1 >= size)
         return std::nullopt;
-    std::string type = to_lower(utf16le_to_utf8(data, end));
+    std::string type = to_lower(utf16_to_utf8(data, end));
     if (type != "text" && type != "title")
         return std::nullopt;
-    return utf16le_to_utf8(data + end + 2, size - end - 2);
+    return utf16_to_utf8(data + end + 2, size - end - 2);
 }
 
 } // namespace audio

@@ -41,8 +41,6 @@ constexpr uint32_t max_asf_packet_size = 256 * 1024;
 // The data object's head: GUID, size, file id, packet count, reserved.
 constexpr size_t asf_data_object_head = 50;
 
-// UTF-16LE up to its first NUL (or the end), as UTF-8; broken surrogates become U+FFFD.
-std::string utf16le_to_utf8(const uint8_t *data, size_t size);
 
 // A script command's payload: its type and its text, each UTF-16LE ended by a NUL. The text
 // of a TEXT or TITLE command (any case); nullopt for other types or a malformed payload.
