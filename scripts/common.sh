@@ -5,6 +5,9 @@ windows_build=$here/build/windows
 export WINEPREFIX=$here/build/wineprefix
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES=mscoree,mshtml=
+# Wine names files in the Unix locale's encoding: without a UTF-8 locale (a bare machine sets
+# none) a recording named after a song with letters outside ASCII cannot be created.
+export LC_ALL=C.UTF-8
 
 configure_and_build() { # build directory, extra cmake arguments...
   local build=$1

@@ -8,4 +8,6 @@ export WINEPREFIX=${WINEPREFIX:-$here/build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko: the programs use neither, and their installers would prompt.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# File names with letters outside ASCII need a UTF-8 locale (see scripts/common.sh).
+export LC_ALL=C.UTF-8
 exec wine "$@"
