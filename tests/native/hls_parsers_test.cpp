@@ -44,16 +44,22 @@ TEST(HlsPlaylist, VariantOrderAndLiveStart) {
         "#EXT-X-STREAM-INF:BANDWIDTH=800000,CODECS=\"avc1.4d401e,mp4a.40.2\"\nvideo.m3u8\n"
         "#EXT-X-STREAM-INF:BANDWIDTH=140000,AVERAGE-BANDWIDTH=128000\nmid.m3u8\n"
         "#EXT-X-STREAM-INF:BANDWIDTH=384000,CODECS=\"mp4a.40.2\"\nhigh.m3u8\n"
-        "#EXT-X-STREAM-INF:BANDWIDTH=999000,CODECS=\"mp4a.40.2\"\nhighest.m3u8\n";
+        "#EXT-X-STREAM-INF:BANDWIDTH=999000,CODECS=\"mp4a.40.2\"\nhighest.m3u8\n"
+        // Codecs the decoder does not read: E-AC-3, xHE-AAC, AC-3 beside video.
+        "#EXT-X-STREAM-INF:BANDWIDTH=256000,CODECS=\"ec-3\"\nec3.m3u8\n"
+        "#EXT-X-STREAM-INF:BANDWIDTH=192000,CODECS=\"mp4a.40.42\"\nusac.m3u8\n"
+        "#EXT-X-STREAM-INF:BANDWIDTH=300000,CODECS=\"avc1.64001f,ac-3\"\nvideo-ac3.m3u8\n"
+        "#EXT-X-STREAM-INF:BANDWIDTH=400000,CODECS=\"avc1.4d401e, MP4A.40.5\"\nvideo-low.m3u8\n";
     ASSERT_TRUE(is_hls_master_playlist(master));
     std::vector<hls_variant> variants = parse_hls_master_playlist(master);
-    ASSERT_EQ(variants.size(), 5u);
+    ASSERT_EQ(variants.size(), 9u);
     EXPECT_EQ(variants[2].bandwidth, 128000u);
     std::vector<std::string> order;
     for (size_t index : hls_variant_order(variants, 320000))
         order.push_back(variants[index].uri);
-    EXPECT_EQ(order,
-              (std::vector<std::string>{"mid.m3u8", "low.m3u8", "high.m3u8", "highest.m3u8"}));
+    // Audio-only variants first; those with video only when none of them plays.
+    EXPECT_EQ(order, (std::vector<std::string>{"mid.m3u8", "low.m3u8", "high.m3u8", "highest.m3u8",
+                                               "video-low.m3u8", "video.m3u8"}));
 
     hls_media_playlist live;
     live.target_duration = 2;

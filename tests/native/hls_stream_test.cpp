@@ -1,7 +1,8 @@
 // HLS stations end to end against tests/servers/hls_test_server.py (ffmpeg's HLS output
 // served live and as VOD): each segment format plays its tone, titles arrive as META syncs,
-// the variant choice shows in the tone and the buffer size, and every fault ends in a
-// reconnect, the stream's end or an error code.
+// the variant choice (past variants that are dead or that the decoder cannot play) shows in
+// the tone and the buffer size, and every fault ends in a reconnect, the stream's end or an
+// error code.
 #include "python_server.h"
 #include "stream_test_support.h"
 
@@ -107,7 +108,13 @@ TEST_F(HlsStreams, MasterPlaylistPlaysTheBestAudioVariantOrFallsBack) {
         const char *path;
         double frequency;
         QWORD kbps;
-    } masters[] = {{"master.m3u8", 880, 128}, {"master-dead.m3u8", 440, 64}};
+    } masters[] = {
+        {"master.m3u8", 880, 128},
+        {"master-dead.m3u8", 440, 64},
+        // The best variant is one the decoder cannot play: declared so, or found so.
+        {"master-ec3.m3u8", 880, 128},
+        {"master-noise.m3u8", 880, 128},
+    };
     for (const master &each : masters) {
         SCOPED_TRACE(each.path);
         output_capture capture;

@@ -17,6 +17,11 @@ Paths:
   /<kind>/<init or key file>             what the playlists name
   /master.m3u8                           64k, 128k, a video and a 500k variant
   /master-dead.m3u8                      its best variant's playlist answers 404
+  /master-ec3.m3u8                       its best variant declares E-AC-3 (but serves ts64);
+                                         the next is fmp4
+  /master-noise.m3u8                     its best variant declares no codecs and its
+                                         segments (/noise/<sequence>.bin) are not audio;
+                                         the next is ts128
   /frozen.m3u8                           a live playlist that never advances
   /gap.m3u8                              a live playlist that moves 8 segments per reload
   /vod-404.m3u8, /vod-stall.m3u8         segment 1 answers 404 / sends half and stalls
@@ -223,6 +228,20 @@ ts64/live.m3u8
 ts64/live.m3u8
 """
 
+# The decoder cannot play its best variant; the 128k one after it plays 880 Hz.
+UNDECODABLE_MASTER = """#EXTM3U
+#EXT-X-STREAM-INF:BANDWIDTH=64000,CODECS="mp4a.40.2"
+ts64/live.m3u8
+#EXT-X-STREAM-INF:BANDWIDTH=128000,CODECS="mp4a.40.2"
+%(next)s
+#EXT-X-STREAM-INF:BANDWIDTH=256000%(best)s
+"""
+UNDECODABLE_BEST = {
+    "ec3": ('fmp4/live.m3u8', ',CODECS="ec-3"\nts64/live.m3u8'),
+    "noise": ('ts128/live.m3u8', "\nnoise/live.m3u8"),
+}
+NOISE = b"This segment holds no audio.\n" * 2048
+
 
 def meta_block(text):
     data = text.encode("cp1252")
@@ -272,6 +291,16 @@ class Handler(BaseHTTPRequestHandler):
                 best = "dead/live.m3u8" if "dead" in path else "ts128/live.m3u8"
                 body = (MASTER % {"low": "ts64/live.m3u8", "best": best}).encode()
                 return self.answer(body, mpegurl, {"X-Brevora-Playlist": "master"})
+            match = re.fullmatch(r"/master-(ec3|noise)\.m3u8", path)
+            if match:
+                following, best = UNDECODABLE_BEST[match.group(1)]
+                body = (UNDECODABLE_MASTER % {"next": following, "best": best}).encode()
+                return self.answer(body, mpegurl, {"X-Brevora-Playlist": "master"})
+            if path == "/noise/live.m3u8":
+                return self.answer(stations.live("ts128", segment_path=lambda sequence:
+                                                 "%d.bin" % sequence), mpegurl, media)
+            if re.fullmatch(r"/noise/\d+\.bin", path):
+                return self.answer(NOISE, "video/mp2t")
             if path == "/shoutcast":
                 return self.shoutcast(stations.shoutcast_audio)
             if path == "/gap.m3u8":

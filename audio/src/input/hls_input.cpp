@@ -66,8 +66,11 @@ class hls_input final : public network_input {
     clock_type::duration stall_limit() const {
         return std::chrono::milliseconds(options_.timeout_ms) + seconds(target_seconds_);
     }
+    // Starts on a media playlist: its first segment's audio is pending afterwards.
     connect_failure open_media(const url &media_url, const std::string &text,
                                const response_head &head);
+    // Drops what open_media() of a refused variant left, so the next starts afresh.
+    void forget_variant();
     // Makes pending_ hold the next segment's audio: 1, or 0 at the end, -1 when stopped.
     int next_segment();
     bool load_segment(const hls_segment &segment);
@@ -135,8 +138,12 @@ std::optional<std::string> hls_input::fetch_body(const url &target, size_t limit
 
 connect_failure hls_input::open(const url &playlist_url, const std::string &text,
                                 const response_head &head) {
-    if (!is_hls_master_playlist(text))
-        return open_media(playlist_url, text, head);
+    if (!is_hls_master_playlist(text)) {
+        connect_failure failure = open_media(playlist_url, text, head);
+        if (failure.error == 0)
+            listener_.on_response(head.status_line, head.header_lines);
+        return failure;
+    }
     std::vector<hls_variant> variants = parse_hls_master_playlist(text);
     connect_failure failure{BASS_ERROR_FILEOPEN, "a master playlist with no playable variant"};
     for (size_t index : hls_variant_order(variants, max_hls_variant_bandwidth)) {
@@ -152,10 +159,20 @@ connect_failure hls_input::open(const url &playlist_url, const std::string &text
         if (!media_text)
             continue;
         failure = open_media(final_url, *media_text, media_head);
-        if (failure.error == 0) {
-            kbps_ = (variants[index].bandwidth + 500) / 1000;
-            return failure;
+        if (failure.error != 0)
+            continue;
+        // Audio the decoder cannot open (a codec the playlist did not declare, or not audio
+        // at all) makes the variant as dead as one that does not load.
+        if (options_.hls_audio_check && !options_.hls_audio_check(pending_)) {
+            failure = {BASS_ERROR_FILEFORM, "the decoder cannot play its audio",
+                       media_head.status_line};
+            log_failure(final_url, failure);
+            forget_variant();
+            continue;
         }
+        kbps_ = (variants[index].bandwidth + 500) / 1000;
+        listener_.on_response(media_head.status_line, media_head.header_lines);
+        return failure;
     }
     log_failure(playlist_url, failure);
     return failure;
@@ -184,7 +201,6 @@ connect_failure hls_input::open_media(const url &media_url, const std::string &t
         queue_.pop_front();
         if (load_segment(segment)) {
             last_audio_ = clock_type::now();
-            listener_.on_response(head.status_line, head.header_lines);
             return {};
         }
         if (stop_.requested())
@@ -194,6 +210,14 @@ connect_failure hls_input::open_media(const url &media_url, const std::string &t
                             head.status_line};
     log_failure(media_url, failure);
     return failure;
+}
+
+void hls_input::forget_variant() {
+    queue_.clear();
+    map_name_.clear();
+    pending_titles_.clear();
+    pending_.clear();
+    pending_at_ = 0;
 }
 
 std::optional<aes_block> hls_input::key_for(const hls_segment &segment) {

@@ -22,14 +22,14 @@ constexpr size_t max_hls_segment_size = 8 * 1024 * 1024;
 // returns null with *failure set (codes as for open_network_input). The listener's
 // on_response gets the media playlist's response, once.
 //
-// Master playlists: the variants in hls_variant_order(); the first whose playlist loads and
-// whose first segment plays wins. Live playlists start three target durations from the end,
-// reload every target duration (half of one after a reload that brought nothing new) and
-// skip across gaps; VOD playlists (#EXT-X-ENDLIST) end after their last segment. A segment
-// that fails (error status, stall, undecryptable) is skipped. When no segment has loaded for
-// timeout_ms plus a target duration (the playlist stopped advancing, or every segment
-// fails), the input reconnects: it reloads the playlist and tries for as long again; then
-// read() returns 0.
+// Master playlists: the variants in hls_variant_order(); the first whose playlist loads,
+// whose first segment loads and whose audio options.hls_audio_check (when set) accepts
+// wins. Live playlists start three target durations from the end, reload every target
+// duration (half of one after a reload that brought nothing new) and skip across gaps; VOD
+// playlists (#EXT-X-ENDLIST) end after their last segment. A segment that fails (error status,
+// stall, undecryptable) is skipped. When no segment has loaded for timeout_ms plus a target
+// duration (the playlist stopped advancing, or every segment fails), the input reconnects: it
+// reloads the playlist and tries for as long again; then read() returns 0.
 std::unique_ptr<network_input>
 open_hls_input(const url &playlist_url, const std::string &text, const response_head &head,
                const std::optional<proxy_setting> &proxy, const connect_options &options,

@@ -110,18 +110,27 @@ hls_key parse_key(const std::string &list) {
 }
 
 bool decodable_codec(const std::string &codec) {
-    // AAC (LC, HE, HE v2...) and MPEG audio in any of the ways HLS names them.
-    return starts_with(codec, "mp4a.40.") || codec == "mp4a.69" || codec == "mp4a.6b" ||
-           codec == "mp3";
+    // AAC (LC, HE, HE v2...) and MPEG audio in any of the ways HLS names them; not
+    // xHE-AAC (USAC, object type 42), which FFmpeg's AAC decoder does not read.
+    return (starts_with(codec, "mp4a.40.") && codec != "mp4a.40.42") || codec == "mp4a.69" ||
+           codec == "mp4a.6b" || codec == "mp3";
 }
 
-bool decodable_codecs(const std::string &codecs) {
+// Which of a variant's declared codecs the decoder reads. Undeclared codecs are taken to
+// be audio it reads.
+enum class variant_audio { none, only_decodable, decodable_among_others };
+
+variant_audio decodable_audio(const std::string &codecs) {
+    if (trim(codecs, " \t").empty())
+        return variant_audio::only_decodable;
+    bool decodable = false, others = false;
     std::istringstream list(codecs);
     std::string codec;
     while (std::getline(list, codec, ','))
-        if (!decodable_codec(trim(codec, " \t")))
-            return false;
-    return true;
+        (decodable_codec(trim(codec, " \t")) ? decodable : others) = true;
+    if (!decodable)
+        return variant_audio::none;
+    return others ? variant_audio::decodable_among_others : variant_audio::only_decodable;
 }
 
 } // namespace
@@ -192,19 +201,30 @@ std::optional<hls_media_playlist> parse_hls_media_playlist(const std::string &te
 
 std::vector<size_t> hls_variant_order(const std::vector<hls_variant> &variants,
                                       uint32_t max_bandwidth) {
-    std::vector<size_t> within, above;
+    std::vector<size_t> within, above, mixed;
     for (size_t i = 0; i < variants.size(); ++i) {
-        if (!decodable_codecs(variants[i].codecs))
-            continue;
-        (variants[i].bandwidth <= max_bandwidth ? within : above).push_back(i);
+        switch (decodable_audio(variants[i].codecs)) {
+        case variant_audio::none:
+            break;
+        case variant_audio::only_decodable:
+            (variants[i].bandwidth <= max_bandwidth ? within : above).push_back(i);
+            break;
+        case variant_audio::decodable_among_others:
+            mixed.push_back(i);
+            break;
+        }
     }
-    std::stable_sort(within.begin(), within.end(), [&](size_t a, size_t b) {
+    auto highest_first = [&](size_t a, size_t b) {
         return variants[a].bandwidth > variants[b].bandwidth;
-    });
-    std::stable_sort(above.begin(), above.end(), [&](size_t a, size_t b) {
+    };
+    auto lowest_first = [&](size_t a, size_t b) {
         return variants[a].bandwidth < variants[b].bandwidth;
-    });
+    };
+    std::stable_sort(within.begin(), within.end(), highest_first);
+    std::stable_sort(above.begin(), above.end(), lowest_first);
+    std::stable_sort(mixed.begin(), mixed.end(), lowest_first);
     within.insert(within.end(), above.begin(), above.end());
+    within.insert(within.end(), mixed.begin(), mixed.end());
     return within;
 }
 

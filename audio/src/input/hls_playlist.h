@@ -50,9 +50,11 @@ std::vector<hls_variant> parse_hls_master_playlist(const std::string &text);
 // nullopt when the text is not a media playlist (no #EXTM3U).
 std::optional<hls_media_playlist> parse_hls_media_playlist(const std::string &text);
 
-// The order to try the variants in: those the decoder reads (AAC or MP3 audio, or codecs
-// not declared), highest bandwidth up to max_bandwidth first, then the ones above it from
-// the lowest. Variants with other codecs (video) are left out.
+// The order to try the variants in: those whose declared codecs are all audio the decoder
+// reads (AAC or MP3), or that declare none, highest bandwidth up to max_bandwidth first,
+// then the ones above it from the lowest; last, from the lowest bandwidth, those that carry
+// such audio beside other codecs (video), whose bandwidth is mostly not audio. Variants
+// that declare no codec the decoder reads (AC-3, E-AC-3...) are left out.
 std::vector<size_t> hls_variant_order(const std::vector<hls_variant> &variants,
                                       uint32_t max_bandwidth);
 
