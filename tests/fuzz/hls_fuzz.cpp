@@ -1,5 +1,7 @@
 // HLS parsing on any bytes: master and media playlists (with the variant order and the live
-// start, whose indexes must stay in range), a TS segment's audio and ID3, and ID3 titles.
+// start, whose indexes must stay in range), a TS segment's audio and ID3, ID3 titles, and
+// the codec of an MP4 initialisation section.
+#include "input/hls_mp4_init.h"
 #include "input/hls_playlist.h"
 #include "input/id3_title.h"
 #include "input/mpegts_audio.h"
@@ -23,5 +25,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     for (const std::string &tag : contents.id3)
         (void)audio::id3_stream_title(reinterpret_cast<const uint8_t *>(tag.data()), tag.size());
     (void)audio::id3_stream_title(data, size);
+    (void)audio::mp4_init_carries_aac(data, size);
     return 0;
 }

@@ -1,5 +1,6 @@
-// The pure HLS parts: playlists, the variant order, the live start, ID3 titles and
-// AES-128 segments.
+// The pure HLS parts: playlists, the variant order, the live start, ID3 titles, AES-128
+// segments and the codec of fragmented MP4 initialisation sections.
+#include "input/hls_mp4_init.h"
 #include "input/hls_playlist.h"
 #include "input/hls_segment.h"
 #include "input/id3_title.h"
@@ -128,6 +129,69 @@ TEST(HlsSegment, Aes128AndPackedAudio) {
         unpack_segment(tag(4, frame("TIT2", std::string("\3Song"))) + "\xff\xf1 frames");
     EXPECT_EQ(packed.audio, "\xff\xf1 frames");
     EXPECT_EQ(packed.titles, std::vector<std::string>{"StreamTitle='Song';"});
+}
+
+// MP4 boxes of an initialisation section, one track per (handler, sample entry, object
+// type, AudioSpecificConfig) given; the ES descriptor's length in the four-byte form.
+std::string box(const char *type, const std::string &body) {
+    const size_t size = 8 + body.size();
+    return std::string{static_cast<char>(size >> 24), static_cast<char>(size >> 16),
+                       static_cast<char>(size >> 8), static_cast<char>(size)} +
+           type + body;
+}
+struct track {
+    const char *handler;
+    const char *entry;
+    uint8_t object_type;
+    std::string config;
+};
+std::string init_section(const std::vector<track> &tracks) {
+    using namespace std::string_literals;
+    std::string traks;
+    for (const track &each : tracks) {
+        const std::string decoder_config =
+            "\x04"s + static_cast<char>(13 + 2 + each.config.size()) +
+            static_cast<char>(each.object_type) + std::string(12, '\x15') + "\x05"s +
+            static_cast<char>(each.config.size()) + each.config;
+        const std::string es = "\x03\x80\x80\x80"s + static_cast<char>(3 + decoder_config.size()) +
+                               "\0\1\0"s + decoder_config;
+        const std::string entry = std::string(28, '\0') + box("esds", std::string(4, '\0') + es);
+        const std::string stsd = "\0\0\0\0\0\0\0\1"s + box(each.entry, entry);
+        const std::string hdlr = std::string(8, '\0') + each.handler + std::string(13, '\0');
+        traks += box("trak",
+                     box("mdia", box("hdlr", hdlr) + box("minf", box("stbl", box("stsd", stsd)))));
+    }
+    return box("ftyp", "iso6\0\0\0\0"s) + box("moov", box("mvhd", std::string(100, '\0')) + traks);
+}
+
+TEST(HlsMp4Init, TellsAacFromOtherAudio) {
+    using namespace std::string_literals;
+    const track aac_lc{"soun", "mp4a", 0x40, "\x12\x10"s};
+    const track video{"vide", "avc1", 0, ""};
+    const std::string whole = init_section({aac_lc});
+    struct {
+        const char *name;
+        std::string init;
+        bool aac;
+    } cases[] = {
+        {"AAC LC", whole, true},
+        {"HE-AAC", init_section({{"soun", "mp4a", 0x40, "\x2b\x92\x08\x00"s}}), true},
+        {"MPEG-2 AAC LC", init_section({{"soun", "mp4a", 0x67, ""}}), true},
+        {"after a video track", init_section({video, aac_lc}), true},
+        {"MP3 in MP4", init_section({{"soun", "mp4a", 0x6b, ""}}), false},
+        {"MPEG-4 audio of type 34 (layer 3)", init_section({{"soun", "mp4a", 0x40, "\xf8\x40"s}}),
+         false},
+        {"Opus", init_section({{"soun", "Opus", 0, ""}}), false},
+        {"video only", init_section({video}), false},
+        {"cut short", whole.substr(0, whole.size() - 12), false},
+        {"no boxes", "not an MP4 file at all", false},
+    };
+    for (const auto &each : cases) {
+        SCOPED_TRACE(each.name);
+        EXPECT_EQ(mp4_init_carries_aac(reinterpret_cast<const uint8_t *>(each.init.data()),
+                                       each.init.size()),
+                  each.aac);
+    }
 }
 
 } // namespace

@@ -23,6 +23,9 @@ const stream_format ogg_flac_format{"Ogg FLAC", "ogg", nullptr, BASS_CTYPE_STREA
 const stream_format opus_format{"Opus", "ogg", nullptr, BASS_CTYPE_STREAM_OPUS,
                                 tag_source::ogg_comments};
 const stream_format mp4_format{"MP4", "mp4", nullptr, BASS_CTYPE_STREAM_MP4, tag_source::none};
+// MP4 declared as AAC (how an HLS input declares fragments it knows carry AAC): named after
+// its codec, as the AAC in other containers is.
+const stream_format aac_mp4_format{"AAC", "mp4", nullptr, BASS_CTYPE_STREAM_AAC, tag_source::none};
 const stream_format flac_format{"FLAC", "flac", nullptr, BASS_CTYPE_STREAM_FLAC,
                                 tag_source::ogg_comments};
 const stream_format asf_format{"WMA", "asf", nullptr, BASS_CTYPE_STREAM_WMA,
@@ -256,7 +259,9 @@ probe_result identify_format(const uint8_t *data, size_t size, const std::string
                 const stream_format *format = nullptr;
                 verdict v = match_at(which, data, size, offset, at_end, &format);
                 if (v == verdict::yes) {
-                    result.format = format;
+                    const bool declared_aac = has_declared && declared == family::adts;
+                    result.format =
+                        format == &mp4_format && declared_aac ? &aac_mp4_format : format;
                     result.offset = offset;
                     return result;
                 }

@@ -2,6 +2,7 @@
 // Everything but interrupt() runs on the stream's download thread.
 #include "input/hls_input.h"
 
+#include "input/hls_mp4_init.h"
 #include "input/hls_playlist.h"
 #include "input/hls_segment.h"
 
@@ -50,7 +51,9 @@ class hls_input final : public network_input {
     long read(uint8_t *buffer, size_t size) override;
     void interrupt() override { stop_.interrupted = true; }
     bool is_icy() const override { return false; }
-    std::string content_type() const override { return ""; }
+    // AAC in fragmented MP4 is declared, so that the stream is named after the codec, as
+    // the ADTS taken from other segment formats is; otherwise the bytes tell.
+    std::string content_type() const override { return init_carries_aac_ ? "audio/aac" : ""; }
     uint32_t bitrate_kbps() const override { return kbps_; }
 
   private:
@@ -94,7 +97,8 @@ class hls_input final : public network_input {
     clock_type::time_point next_reload_{};
     clock_type::time_point last_audio_{}; // when a segment last loaded, or a retry began
     bool retried_ = false;
-    std::string map_name_; // the initialisation section already handed on (its URL)
+    std::string map_name_;          // the initialisation section already handed on (its URL)
+    bool init_carries_aac_ = false; // that section's audio track is AAC
     std::map<std::string, aes_block> keys_;
     std::string last_title_;
     std::vector<std::string> pending_titles_; // reported when their segment is handed on
@@ -215,6 +219,7 @@ connect_failure hls_input::open_media(const url &media_url, const std::string &t
 void hls_input::forget_variant() {
     queue_.clear();
     map_name_.clear();
+    init_carries_aac_ = false;
     pending_titles_.clear();
     pending_.clear();
     pending_at_ = 0;
@@ -281,8 +286,11 @@ bool hls_input::load_segment(const hls_segment &segment) {
     unpacked_segment unpacked = unpack_segment(std::move(*bytes));
     if (unpacked.audio.empty())
         return false;
-    if (!map_name.empty())
+    if (!map_name.empty() && map_name != map_name_) {
         map_name_ = map_name;
+        init_carries_aac_ = mp4_init_carries_aac(
+            reinterpret_cast<const uint8_t *>(init_section.data()), init_section.size());
+    }
     pending_titles_ = std::move(unpacked.titles);
     pending_ = init_section + unpacked.audio;
     pending_at_ = 0;
