@@ -14,7 +14,8 @@
 #include <cstring>
 #include <deque>
 #include <map>
-#include <thread>
+#include <condition_variable>
+#include <mutex>
 
 namespace audio {
 
@@ -49,7 +50,11 @@ class hls_input final : public network_input {
                          const response_head &head);
 
     long read(uint8_t *buffer, size_t size) override;
-    void interrupt() override { stop_.interrupted = true; }
+    void interrupt() override {
+        stop_.interrupted = true;
+        std::lock_guard<std::mutex> guard(wake_lock_);
+        woken_.notify_all();
+    }
     bool is_icy() const override { return false; }
     // AAC in fragmented MP4 is declared, so that the stream is named after the codec, as
     // the ADTS taken from other segment formats is; otherwise the bytes tell.
@@ -83,6 +88,9 @@ class hls_input final : public network_input {
     bool wait_until(clock_type::time_point when);
 
     stop_signal stop_;
+    // interrupt() wakes wait_until() through these; they guard nothing else.
+    std::mutex wake_lock_;
+    std::condition_variable woken_;
     connect_options options_;
     std::optional<proxy_setting> proxy_;
     request_setting setting_;
@@ -328,12 +336,12 @@ void hls_input::reload() {
 }
 
 bool hls_input::wait_until(clock_type::time_point when) {
-    while (clock_type::now() < when) {
-        if (stop_.requested())
-            return false;
-        std::this_thread::sleep_for(std::min<clock_type::duration>(when - clock_type::now(),
-                                                                   std::chrono::milliseconds(20)));
-    }
+    // Sleeps until when, or until interrupt(); the library's release reaches a stream's
+    // input through interrupt() too, but is looked at every quarter second all the same.
+    std::unique_lock<std::mutex> guard(wake_lock_);
+    while (!stop_.requested() && clock_type::now() < when)
+        woken_.wait_until(guard,
+                          std::min(when, clock_type::now() + std::chrono::milliseconds(250)));
     return !stop_.requested();
 }
 
