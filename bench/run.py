@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Time to first audio, CPU per minute of playback and peak memory of the library against
 ffmpeg decoding the same Icecast mount to null and against the network floor. Side by side,
-in one run, with and without Icecast's burst-on-connect. Prints a table and ratios."""
+in one run, with and without Icecast's burst-on-connect, and on an HLS station. Prints a table
+and ratios. BENCH_ROWS=icecast or BENCH_ROWS=hls runs only those rows."""
 import json
 import os
 import subprocess
@@ -15,6 +16,7 @@ here = os.path.dirname(os.path.abspath(__file__))
 probe = sys.argv[1]
 steady_seconds = int(os.environ.get("BENCH_SECONDS", "20"))
 runs = int(os.environ.get("BENCH_RUNS", "3"))
+rows_wanted = os.environ.get("BENCH_ROWS", "icecast,hls").split(",")
 fixture = os.path.join(here, "..", "tests", "servers", "icecast_fixture.py")
 hls_server = os.path.join(here, "..", "tests", "servers", "hls_test_server.py")
 MOUNTS = ("tone.mp3", "tone.aac", "tone.opus", "tone.oga")  # .oga: FLAC in Ogg
@@ -84,7 +86,11 @@ def bench_hls():
     }]
 
 
-results = bench(65536) + bench(0) + bench_hls()
+results = []
+if "icecast" in rows_wanted:
+    results += bench(65536) + bench(0)
+if "hls" in rows_wanted:
+    results += bench_hls()
 print(f"{'mount':10} {'burst':>6} {'floor64k':>9} {'ours':>8} {'ffmpeg':>8}   {'cpu ours':>8} {'ffmpeg':>7} {'ratio':>6}   {'MiB ours':>8} {'ffmpeg':>7} {'ratio':>6}")
 for r in results:
     print(f"{r['mount']:10} {r['burst']:>6} {r['floor_64k_ms']:>7.0f}ms {r['library_first_audio_ms']:>6.0f}ms "

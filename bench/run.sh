@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The stream core's benchmark: `bash bench/run.sh` (BENCH_SECONDS, BENCH_RUNS to adjust).
+# The stream core's benchmark: `bash bench/run.sh` (BENCH_SECONDS, BENCH_RUNS to adjust;
+# BENCH_ROWS=icecast or hls for only those rows).
 # Builds the probe as the product ships the library: with a minimal, audio-only, static FFmpeg
 # (built once into build/ffmpeg-native by scripts/build-ffmpeg.sh), then runs bench/run.py
 # against a local Icecast.
