@@ -34,7 +34,7 @@ bool decrypt_aes128(std::string &data, const aes_block &key, const aes_block &iv
     for (size_t i = data.size() - padding; i < data.size(); ++i)
         if (bytes[i] != padding)
             return false;
-    data.resize(data.size() - padding);
+    data.erase(data.size() - padding);
     return true;
 }
 

@@ -65,9 +65,10 @@ std::string remove_dot_segments(const std::string &path) {
         }
     }
     if (output.empty()) {
-        output = "/";
+        output.push_back('/');
     }
-    return output + query;
+    output += query;
+    return output;
 }
 
 } // namespace
@@ -75,7 +76,8 @@ std::string remove_dot_segments(const std::string &path) {
 std::string url::host_header() const {
     std::string text = is_ipv6_literal() ? "[" + host + "]" : host;
     if (!is_default_port()) {
-        text += ":" + std::to_string(port);
+        text += ':';
+        text += std::to_string(port);
     }
     return text;
 }
