@@ -129,8 +129,9 @@ class stream final : public mix_source,
     bool first_data_timed_out_ = false;
     probe_result next_format_;         // another format met at a reconnect, not yet opened
     bool describe_next_frame_ = false; // a new decoder has not decoded its first frame yet
-    // What the stream plays: written by the thread that drives the decoder, when a decoder
-    // has decoded its first frame; read by the API queries.
+    // What the stream plays, read by the API queries: written by the thread that drives the
+    // decoder, the format when its decoder opens, the rate and channels once that decoder
+    // has decoded its first frame.
     std::atomic<const stream_format *> format_{nullptr};
     std::atomic<DWORD> freq_{0};
     std::atomic<DWORD> chans_{0};
