@@ -29,6 +29,9 @@ struct fault_row {
     const char *path;
     int outcome;            // a BASS_ERROR_* code, or `plays`
     double expected_phases; // time-outs the row is expected to wait (0: none)
+    // Of a row that plays a tone: the channel type and the pitch of what it plays.
+    DWORD ctype = 0;
+    double tone_hz = 0;
 };
 
 const fault_row rows[] = {
@@ -52,7 +55,8 @@ const fault_row rows[] = {
     {"playlist over 256 KiB", "http", "127.0.0.1", "/dead-playlist?entries=12000",
      BASS_ERROR_FILEFORM, 0},
     {"random bytes as audio", "http", "127.0.0.1", "/random", BASS_ERROR_FILEFORM, 0},
-    {"MP3 that turns into AAC after a reconnect", "http", "127.0.0.1", "/mp3-then-aac", plays, 0},
+    {"MP3 that turns into AAC after a reconnect", "http", "127.0.0.1", "/mp3-then-aac", plays, 0,
+     BASS_CTYPE_STREAM_AAC, 440},
     {"one byte a second", "http", "127.0.0.1", "/trickle", BASS_ERROR_TIMEOUT, 1},
     {"200 bytes of an MP3 frame, then nothing", "http", "127.0.0.1", "/mp3-stall",
      BASS_ERROR_TIMEOUT, 1},
@@ -117,6 +121,7 @@ TEST_P(FaultSuite, EndsInItsErrorOrPlaysWithinItsBound) {
                       row.host + ":" + std::to_string(server_->info().ports.at(row.listener)) +
                       row.path;
 
+    stream_test::output_capture capture;
     auto start = clock_type::now();
     HSTREAM stream = BASS_StreamCreateURL(url.c_str(), 0, 0, nullptr, nullptr);
     int error = BASS_ErrorGetCode();
@@ -134,6 +139,16 @@ TEST_P(FaultSuite, EndsInItsErrorOrPlaysWithinItsBound) {
         return BASS_StreamGetFilePosition(stream, BASS_FILEPOS_CURRENT) >= first + 16000;
     };
     EXPECT_TRUE(stream_test::eventually(consumed, std::chrono::seconds(10))) << row.what;
+    if (row.tone_hz > 0) {
+        // Half a second of the sound, once it has begun (the silent frames before it are MP3).
+        std::vector<float> played =
+            capture.left_channel_of_sound(22050, std::chrono::seconds(10), 4410);
+        ASSERT_EQ(played.size(), 22050u) << row.what;
+        EXPECT_NEAR(stream_test::measured_frequency(played, 44100), row.tone_hz, 10.0) << row.what;
+        BASS_CHANNELINFO info{};
+        ASSERT_TRUE(BASS_ChannelGetInfo(stream, &info));
+        EXPECT_EQ(info.ctype, row.ctype) << row.what;
+    }
     std::shared_ptr<audio::stream> playing = audio::find_stream(stream);
     ASSERT_TRUE(playing);
     EXPECT_LT(playing->tag_bytes(), tag_bytes_bound) << row.what;

@@ -13,7 +13,7 @@ namespace {
 // Made once for the whole suite; each carries the title its name says.
 struct format_files {
     std::vector<uint8_t> flac, flac_24bit_96k, ogg_flac, ogg_flac_chain, opus, opus_chain, wmav2,
-        wmav1;
+        wmav1, mp3_low, mp3_high, aac_high;
 };
 const format_files &files() {
     static const format_files made = [] {
@@ -32,6 +32,9 @@ const format_files &files() {
         f.wmav2 = encode_tone("tone.wma", 1000, 3,
                               "-c:a wmav2 -b:a 128k -metadata author=Brevora -f asf", "WMA Two");
         f.wmav1 = encode_tone("tone1.wma", 1000, 3, "-c:a wmav1 -b:a 128k -f asf", "WMA One");
+        f.mp3_low = encode_tone("low.mp3", 500, 2, "-c:a libmp3lame -b:a 128k -f mp3");
+        f.mp3_high = encode_tone("high.mp3", 1500, 2, "-c:a libmp3lame -b:a 128k -f mp3");
+        f.aac_high = encode_tone("high.aac", 1500, 2, "-c:a aac -b:a 128k -f adts");
         return f;
     }();
     return made;
@@ -129,6 +132,63 @@ TEST_F(StreamFormats, ANewOggLinkChangesCommentsAndRaisesOggChange) {
         EXPECT_TRUE(has_line(comments, each.second_title)) << ::testing::PrintToString(comments);
         EXPECT_EQ(change.count(), 1);
         BASS_StreamFree(s);
+    }
+}
+
+// A station that comes back from a reconnect in another format, told by its Content-Type or
+// only by its bytes, plays on under the same handle: the new tone at its pitch, the new
+// type and rate in the channel's info, the new comments as tags. A reconnect in the same
+// format plays on as well.
+TEST_F(StreamFormats, AReconnectInAnotherFormatPlaysOnInThatFormat) {
+    struct {
+        const char *name;
+        const std::vector<uint8_t> &after;
+        const char *type; // the reconnect's Content-Type
+        DWORD ctype;
+        DWORD freq;
+        double tone;
+        const char *ogg_tag; // null: no Ogg comments
+    } cases[] = {
+        {"aac announced", files().aac_high, "audio/aac", BASS_CTYPE_STREAM_AAC, 44100, 1500,
+         nullptr},
+        {"aac announced as mp3", files().aac_high, "audio/mpeg", BASS_CTYPE_STREAM_AAC, 44100, 1500,
+         nullptr},
+        {"opus", files().opus, "audio/ogg", BASS_CTYPE_STREAM_OPUS, 48000, 1000, "title=Opus One"},
+        {"mp3 again", files().mp3_high, "audio/mpeg", BASS_CTYPE_STREAM_MP3, 44100, 1500, nullptr},
+    };
+    for (const auto &each : cases) {
+        SCOPED_TRACE(each.name);
+        ASSERT_FALSE(each.after.empty());
+        script plan = live(files().mp3_low, "audio/mpeg");
+        plan.reconnects = {{plan.bytes.size(), each.type}};
+        plan.bytes.insert(plan.bytes.end(), each.after.begin(), each.after.end());
+        scripted_network network(plan);
+        output_capture capture;
+        HSTREAM s = BASS_StreamCreateURL("http://radio.test/", 0, 0, nullptr, nullptr);
+        ASSERT_NE(s, 0u) << BASS_ErrorGetCode();
+        BASS_CHANNELINFO info{};
+        ASSERT_TRUE(BASS_ChannelGetInfo(s, &info));
+        EXPECT_EQ(info.ctype, static_cast<DWORD>(BASS_CTYPE_STREAM_MP3));
+        ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
+        const size_t second = 44100;
+        std::vector<float> played =
+            capture.left_channel_of_sound(second * 36 / 10, std::chrono::seconds(8));
+        ASSERT_EQ(played.size(), second * 36 / 10);
+        auto window = [&](double from, double to) {
+            return std::vector<float>(played.begin() + static_cast<long>(from * second),
+                                      played.begin() + static_cast<long>(to * second));
+        };
+        EXPECT_NEAR(measured_frequency(window(0.5, 1.5), 44100), 500.0, 5.0);
+        EXPECT_NEAR(measured_frequency(window(2.5, 3.5), 44100), each.tone, 15.0);
+        ASSERT_TRUE(BASS_ChannelGetInfo(s, &info));
+        EXPECT_EQ(info.ctype, each.ctype);
+        EXPECT_EQ(info.freq, each.freq);
+        const char *comments = BASS_ChannelGetTags(s, BASS_TAG_OGG);
+        if (each.ogg_tag)
+            EXPECT_TRUE(has_line(lines_of(comments), each.ogg_tag));
+        else
+            EXPECT_EQ(comments, nullptr);
+        EXPECT_TRUE(BASS_StreamFree(s));
     }
 }
 

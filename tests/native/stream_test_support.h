@@ -35,6 +35,8 @@ struct script {
     std::vector<uint8_t> bytes;
     // Metadata strings reported once the byte count reaches each offset.
     std::vector<std::pair<size_t, std::string>> metadata;
+    // Reconnects (with the new answer's content type) before the bytes from each offset on.
+    std::vector<std::pair<size_t, std::string>> reconnects;
     double bytes_per_second = 0; // 0: as fast as the reader takes them
     bool stay_open = false;      // after the bytes, block until interrupted (a live stream)
     bool block_in_open = false;  // never connect: wait in open until cancelled
@@ -57,12 +59,21 @@ class scripted_input final : public audio::network_input {
             return -1;
         }
         size = std::min(size, plan_.bytes.size() - position_);
+        for (const auto &entry : plan_.reconnects)
+            if (entry.first > position_)
+                size = std::min(size, entry.first - position_); // one connection per read
         if (plan_.bytes_per_second > 0) {
             auto due = started_ +
                        std::chrono::duration<double>((position_ + size) / plan_.bytes_per_second);
             if (wake_.wait_until(guard, due, [&] { return interrupted_; }))
                 return -1;
         }
+        for (const auto &entry : plan_.reconnects)
+            if (entry.first == position_) {
+                guard.unlock();
+                listener_.on_reconnect(entry.second);
+                guard.lock();
+            }
         for (const auto &entry : plan_.metadata)
             if (entry.first >= position_ && entry.first < position_ + size) {
                 guard.unlock();

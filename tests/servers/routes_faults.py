@@ -128,13 +128,14 @@ def route_random(c):
 
 
 def route_mp3_then_aac(c):
-    """A third of a second of MP3, a drop, then the station comes back as AAC."""
+    """A third of a second of MP3, a drop, then the station comes back as AAC, with the
+    burst a server sends a new listener (two seconds of tone in one)."""
     if c.server.hit(c.key) == 1:
         c.head("ICY 200 OK", MP3_HEAD)
         send_paced(c, frames(20), 0.3)
         return
     c.head("ICY 200 OK", ["Content-Type: audio/aac", "icy-name:Fault Radio"])
-    send_paced(c, aac_tone(), 2)
+    send_paced(c, aac_tone(), 1)
     c.hold()
 
 

@@ -399,6 +399,7 @@ bool http_network_input::reconnect() {
         deframer_ = wmsp_deframer(); // a new session starts with its header
         live_ = answer->head.is_live();
         filter_.restart(parse_icy_metaint(answer->head.header("icy-metaint")).value_or(0));
+        listener_.on_reconnect(type);
         return true;
     }
     return false;

@@ -37,6 +37,9 @@ class input_listener {
                              const std::vector<std::string> &header_lines) = 0;
     // Each new ICY metadata string (the block's text without its NUL padding).
     virtual void on_metadata(const std::string &metadata) = 0;
+    // A reconnect was answered: the bytes read() returns from now on are the new answer's,
+    // whose Content-Type (lower case, without parameters) may differ from the first one.
+    virtual void on_reconnect(const std::string &content_type) { (void)content_type; }
 };
 
 class network_input {
@@ -81,7 +84,8 @@ class network_input {
 //
 // Reconnecting: a live stream (an ICY answer, icy-/ice- headers, or no Content-Length) whose
 // connection ends, fails or stalls for timeout_ms is requested again from its final URL,
-// within timeout_ms, with growing pauses; read() returns 0 only when that fails.
+// within timeout_ms, with growing pauses; read() returns 0 only when that fails. Each
+// answered reconnect is told to the listener's on_reconnect before its bytes are read.
 std::unique_ptr<network_input> open_network_input(const std::string &url,
                                                   const connect_options &options,
                                                   input_listener &listener,

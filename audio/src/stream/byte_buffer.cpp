@@ -52,14 +52,39 @@ void byte_buffer::finish() {
     changed_.notify_all();
 }
 
+void byte_buffer::begin_part(std::string label) {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!parts_.empty() && parts_.back().position == written_)
+        parts_.back().label = std::move(label);
+    else
+        parts_.push_back({written_, std::move(label)});
+    changed_.notify_all();
+}
+
+const byte_buffer::part_start *byte_buffer::next_part_start() const {
+    for (const part_start &part : parts_)
+        if (part.position > read_)
+            return &part;
+    return nullptr;
+}
+
+size_t byte_buffer::bytes_of_current_part() const {
+    const part_start *next = next_part_start();
+    return next ? static_cast<size_t>(next->position - read_) : size_;
+}
+
 long byte_buffer::read(uint8_t *data, size_t size, deadline until) {
     std::unique_lock<std::mutex> guard(lock_);
-    bool ready = wait(guard, until, [&] { return cancelled_ || size_ > 0 || finished_; });
+    auto at_part = [&] { return !parts_.empty() && parts_.front().position == read_; };
+    bool ready =
+        wait(guard, until, [&] { return cancelled_ || size_ > 0 || finished_ || at_part(); });
     if (cancelled_)
         return -1;
     if (!ready)
         return -2;
-    size_t count = std::min(size, size_);
+    if (at_part())
+        return at_part_start;
+    size_t count = std::min(size, bytes_of_current_part());
     for (size_t copied = 0; copied < count;) {
         size_t run = std::min(count - copied, storage_.size() - start_);
         std::memcpy(data + copied, &storage_[start_], run);
@@ -72,15 +97,27 @@ long byte_buffer::read(uint8_t *data, size_t size, deadline until) {
     return static_cast<long>(count);
 }
 
-size_t byte_buffer::peek(uint8_t *data, size_t size, deadline until) {
+std::string byte_buffer::take_part_start() {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (parts_.empty() || parts_.front().position != read_)
+        return {};
+    std::string label = std::move(parts_.front().label);
+    parts_.pop_front();
+    return label;
+}
+
+size_t byte_buffer::peek(uint8_t *data, size_t size, deadline until, bool *part_ended) {
     std::unique_lock<std::mutex> guard(lock_);
     // Room for the whole request, so a writer can always get there.
     if (capacity_ < size)
         capacity_ = size;
-    wait(guard, until, [&] { return cancelled_ || finished_ || size_ >= size; });
-    size_t count = std::min(size, size_);
+    auto ended = [&] { return finished_ || next_part_start() != nullptr; };
+    wait(guard, until, [&] { return cancelled_ || ended() || size_ >= size; });
+    size_t count = std::min(size, bytes_of_current_part());
     for (size_t i = 0; i < count; ++i)
         data[i] = storage_[(start_ + i) % storage_.size()];
+    if (part_ended)
+        *part_ended = ended();
     return count;
 }
 

@@ -1,6 +1,8 @@
 // The download buffer: bytes written by a stream's download thread and read by its
 // decoder. Bounded: a writer waits while it is full, which holds the download rate to the
-// rate the decoder consumes once playback runs.
+// rate the decoder consumes once playback runs. The bytes come in parts, one per
+// connection: a reader never gets bytes of two parts from one call, and meets the start of
+// each later part, so that it can look at what the new connection sends before decoding it.
 //
 // Threads: one writer (download thread), one reader (creating thread, then decode thread);
 // any thread may query or cancel. `lock_` guards every field.
@@ -10,8 +12,10 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace audio {
@@ -27,15 +31,25 @@ class byte_buffer {
     bool rest_above(size_t level, std::chrono::milliseconds at_most);
     // Writer: no more data will come; the reader drains what is left, then sees the end.
     void finish();
+    // Writer: the bytes written from now on are a new part, described by `label`. A part
+    // that got no bytes is replaced by the next one.
+    void begin_part(std::string label);
 
     using deadline = std::optional<std::chrono::steady_clock::time_point>;
 
-    // Reader: waits for data (until `until`, if given). Returns 1..size bytes, 0 at the
-    // end, -1 when cancelled, -2 when `until` passed first.
+    // Reader: waits for data (until `until`, if given). Returns 1..size bytes of the current
+    // part, 0 at the end, -1 when cancelled, -2 when `until` passed first, at_part_start
+    // when the next byte begins a part that take_part_start has not taken yet.
+    static constexpr long at_part_start = -3;
     long read(uint8_t *data, size_t size, deadline until = std::nullopt);
-    // Waits until `size` bytes are buffered, the writer finished, the buffer was cancelled
-    // or `until` passed, then copies up to `size` bytes without consuming them.
-    size_t peek(uint8_t *data, size_t size, deadline until = std::nullopt);
+    // Reader, after read returned at_part_start: the part's label; reading goes on in it.
+    std::string take_part_start();
+    // Waits until `size` bytes of the part at the read position are buffered, that part has
+    // ended (the writer finished or began another part), the buffer was cancelled or `until`
+    // passed, then copies up to `size` of them without consuming them. `*part_ended` (if
+    // given) tells whether the part has ended.
+    size_t peek(uint8_t *data, size_t size, deadline until = std::nullopt,
+                bool *part_ended = nullptr);
 
     // Any thread: wakes both sides for good.
     void cancel();
@@ -60,6 +74,15 @@ class byte_buffer {
     }
     void grow_storage(size_t at_least); // lock_ held
 
+    struct part_start {
+        uint64_t position; // in total bytes written
+        std::string label;
+    };
+    // lock_ held: the first part start after the read position (null if none), and the
+    // bytes buffered before it.
+    const part_start *next_part_start() const;
+    size_t bytes_of_current_part() const;
+
     mutable std::mutex lock_;
     std::condition_variable changed_;
     std::vector<uint8_t> storage_; // ring; may be larger than capacity_
@@ -70,6 +93,9 @@ class byte_buffer {
     uint64_t read_ = 0;
     bool finished_ = false;
     bool cancelled_ = false;
+    // Not yet taken, in order. At most one per position, so no more than the bytes
+    // buffered, plus one.
+    std::deque<part_start> parts_;
 };
 
 } // namespace audio

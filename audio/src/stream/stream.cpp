@@ -80,41 +80,28 @@ int stream::identify_and_open() {
     // time-out from the answer on, however the bytes trickle in or reconnects go.
     first_data_deadline_ =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(request_.settings.timeout_ms);
-    std::vector<uint8_t> head;
-    probe_result probe;
-    for (size_t want = 4096;; want *= 2) {
-        head.resize(std::min(want, probe_window));
-        size_t got = buffer_.peek(head.data(), head.size(), first_data_deadline_);
-        if (shut_down_)
-            return BASS_ERROR_INIT;
-        bool at_end = got < head.size() && buffer_.finished();
-        probe = identify_format(head.data(), got, content_type, at_end);
-        if (!probe.format && probe.need_more && got < head.size() && !at_end)
-            return BASS_ERROR_TIMEOUT; // stalled before the format could be told
-        if (probe.format || !probe.need_more || head.size() == probe_window)
-            break;
-    }
+    bool stalled = false;
+    probe_result probe = probe_part(content_type, first_data_deadline_, &stalled);
+    if (shut_down_)
+        return BASS_ERROR_INIT;
+    if (stalled)
+        return BASS_ERROR_TIMEOUT; // stalled before the format could be told
     if (!probe.format)
         return BASS_ERROR_FILEFORM;
-    format_ = probe.format;
-    for (size_t skipped = 0; skipped < probe.offset;) {
-        long count = read_first_data(head.data(), std::min(head.size(), probe.offset - skipped));
-        if (count <= 0)
-            return first_data_timed_out_ ? BASS_ERROR_TIMEOUT : BASS_ERROR_FILEFORM;
-        skipped += static_cast<size_t>(count);
-    }
-
-    int error = BASS_OK;
-    decoder_ = decoder::open(
-        *format_, [this](uint8_t *data, size_t size) { return read_first_data(data, size); },
-        request_.output_rate, &error);
-    if (!decoder_)
-        return first_data_timed_out_ ? BASS_ERROR_TIMEOUT : error;
+    int error = open_decoder(probe);
+    if (error != BASS_OK)
+        return error;
     decoder::chunk first;
     double seconds = 0;
     while (seconds < first_frames_seconds) {
-        if (!decoder_->decode(first))
-            break;
+        if (!decoder_->decode(first)) {
+            // A reconnect this early may already bring another format.
+            if (!next_format_.format)
+                break;
+            if ((error = switch_decoder()) != BASS_OK)
+                return first_data_timed_out_ ? BASS_ERROR_TIMEOUT : error;
+            continue;
+        }
         publish_decoded_tags(first, false); // no sync can be set yet
         first_samples_.insert(first_samples_.end(), first.samples.begin(), first.samples.end());
         seconds = static_cast<double>(first_samples_.size()) / 2 / request_.output_rate;
@@ -125,27 +112,110 @@ int stream::identify_and_open() {
     first_data_deadline_.reset();
     if (decoder_->sample_rate() == 0)
         return BASS_ERROR_FILEFORM; // not one frame decoded
-    freq_ = static_cast<DWORD>(decoder_->sample_rate());
-    chans_ = static_cast<DWORD>(decoder_->channels());
+    describe_format(false);
 
     uint32_t kbps = input_kbps ? input_kbps : decoder_->bitrate_kbps();
     if (!kbps)
         kbps = fallback_kbps;
     buffer_.set_capacity(static_cast<size_t>(kbps) * request_.settings.buffer_ms / 8);
-    if (format_->tags == tag_source::ogg_comments)
-        publish_tag(&ogg_tags_, line_block(nullptr, decoder_->comments()));
-    if (format_->tags == tag_source::asf_header)
-        publish_tag(&wma_tags_, line_block(nullptr, decoder_->comments()));
     return BASS_OK;
 }
 
-long stream::read_first_data(uint8_t *data, size_t size) {
-    long count = buffer_.read(data, size, first_data_deadline_);
-    if (count == -2) {
-        first_data_timed_out_ = true;
-        return -1;
+// The format of the part at the buffer's read position, from as many of its first bytes as
+// the probe needs. `*stalled`: `until` passed before the probe could tell.
+probe_result stream::probe_part(const std::string &content_type, byte_buffer::deadline until,
+                                bool *stalled) {
+    std::vector<uint8_t> head;
+    probe_result probe;
+    *stalled = false;
+    for (size_t want = 4096;; want *= 2) {
+        head.resize(std::min(want, probe_window));
+        bool part_ended = false;
+        size_t got = buffer_.peek(head.data(), head.size(), until, &part_ended);
+        if (shut_down_)
+            return {};
+        bool at_end = got < head.size() && part_ended;
+        probe = identify_format(head.data(), got, content_type, at_end);
+        if (!probe.format && probe.need_more && got < head.size() && !at_end) {
+            *stalled = true;
+            return probe;
+        }
+        if (probe.format || !probe.need_more || head.size() == probe_window)
+            return probe;
     }
-    return count;
+}
+
+// Skips what comes before the first frame and opens the probed format's decoder.
+int stream::open_decoder(const probe_result &probe) {
+    std::vector<uint8_t> skipped(std::min<size_t>(probe.offset, download_block));
+    for (size_t done = 0; done < probe.offset;) {
+        long count =
+            read_for_decoder(skipped.data(), std::min(skipped.size(), probe.offset - done));
+        if (count <= 0)
+            return first_data_timed_out_ ? BASS_ERROR_TIMEOUT : BASS_ERROR_FILEFORM;
+        done += static_cast<size_t>(count);
+    }
+    int error = BASS_OK;
+    decoder_ = decoder::open(
+        *probe.format, [this](uint8_t *data, size_t size) { return read_for_decoder(data, size); },
+        request_.output_rate, &error);
+    if (!decoder_)
+        return first_data_timed_out_ ? BASS_ERROR_TIMEOUT : error;
+    format_ = probe.format;
+    describe_next_frame_ = true;
+    return BASS_OK;
+}
+
+long stream::read_for_decoder(uint8_t *data, size_t size) {
+    // A demuxer may read again after the end: the new format's bytes are not for it.
+    if (next_format_.format)
+        return 0;
+    for (;;) {
+        long count = buffer_.read(data, size, first_data_deadline_);
+        if (count == -2) {
+            first_data_timed_out_ = true;
+            return -1;
+        }
+        if (count != byte_buffer::at_part_start)
+            return count;
+        // A reconnect: its answer may be another format (the station changed its encoder).
+        std::string content_type = buffer_.take_part_start();
+        auto until =
+            first_data_deadline_.value_or(std::chrono::steady_clock::now() +
+                                          std::chrono::milliseconds(request_.settings.timeout_ms));
+        bool stalled = false;
+        probe_result probe = probe_part(content_type, until, &stalled);
+        if (probe.format && probe.format != format_.load()) {
+            next_format_ = probe;
+            return 0; // the current decoder ends here
+        }
+        // The same format, or none the probe can tell: the current decoder reads on.
+    }
+}
+
+// Replaces the decoder that ended at a reconnect with one for the format found there.
+int stream::switch_decoder() {
+    probe_result next = next_format_;
+    next_format_ = {};
+    decoder_.reset();
+    return open_decoder(next);
+}
+
+// Once a decoder has decoded its first frame, the API reports its rate, channels and the
+// comments or header tags of its format.
+void stream::describe_format(bool with_syncs) {
+    if (!describe_next_frame_ || decoder_->sample_rate() == 0)
+        return;
+    describe_next_frame_ = false;
+    freq_ = static_cast<DWORD>(decoder_->sample_rate());
+    chans_ = static_cast<DWORD>(decoder_->channels());
+    tag_source tags = format_.load()->tags;
+    if (tags == tag_source::ogg_comments)
+        publish_tag(&ogg_tags_, line_block(nullptr, decoder_->comments()));
+    if (tags == tag_source::asf_header)
+        publish_tag(&wma_tags_, line_block(nullptr, decoder_->comments()));
+    if (with_syncs && tags != tag_source::none)
+        post_sync(tags == tag_source::ogg_comments ? BASS_SYNC_OGG_CHANGE : BASS_SYNC_WMA_CHANGE);
 }
 
 void stream::shut_down() {
@@ -246,14 +316,20 @@ void stream::decode() {
         return;
     first_samples_ = {};
     decoder::chunk next;
-    while (!shut_down_ && decoder_->decode(next)) {
-        if (next.new_bitstream) {
-            publish_tag(&ogg_tags_, line_block(nullptr, decoder_->comments()));
-            post_sync(BASS_SYNC_OGG_CHANGE);
+    for (;;) {
+        while (!shut_down_ && decoder_->decode(next)) {
+            describe_format(true);
+            if (next.new_bitstream) {
+                publish_tag(&ogg_tags_, line_block(nullptr, decoder_->comments()));
+                post_sync(BASS_SYNC_OGG_CHANGE);
+            }
+            publish_decoded_tags(next, true);
+            if (!samples_.push(next.samples.data(), next.samples.size()))
+                return;
         }
-        publish_decoded_tags(next, true);
-        if (!samples_.push(next.samples.data(), next.samples.size()))
-            return;
+        // A decoder that cannot be opened on the new format ends the stream.
+        if (shut_down_ || !next_format_.format || switch_decoder() != BASS_OK)
+            break;
     }
     decode_finished_ = true;
 }
@@ -323,6 +399,10 @@ void stream::on_response(const std::string &status_line,
         request_.download_proc(block.data(), 0, request_.user);
 }
 
+void stream::on_reconnect(const std::string &content_type) {
+    buffer_.begin_part(content_type);
+}
+
 void stream::on_metadata(const std::string &metadata) {
     publish_tag(&meta_tag_, metadata);
     post_sync(BASS_SYNC_META);
@@ -367,14 +447,16 @@ bool stream::file_position(DWORD mode, QWORD *position, int *error) const {
     case BASS_FILEPOS_BUFFER:
         *position = buffer_.buffered();
         return true;
-    case BASS_FILEPOS_WMA_BUFFER:
-        if (!format_ || format_->tags != tag_source::asf_header) {
+    case BASS_FILEPOS_WMA_BUFFER: {
+        const stream_format *format = format_.load();
+        if (!format || format->tags != tag_source::asf_header) {
             *error = BASS_ERROR_NOTAVAIL; // only WMA streams have it
             return false;
         }
         *position = std::min<QWORD>(100, buffer_.buffered() * 100 /
                                              std::max<size_t>(buffer_.capacity(), 1));
         return true;
+    }
     default:
         *error = BASS_ERROR_ILLTYPE;
         return false;
@@ -414,7 +496,8 @@ void stream::info(BASS_CHANNELINFO *info) const {
     info->freq = freq_;
     info->chans = chans_;
     info->flags = flags_;
-    info->ctype = format_ ? format_->ctype : 0;
+    const stream_format *format = format_.load();
+    info->ctype = format ? format->ctype : 0;
 }
 
 DWORD stream::change_flags(DWORD flags, DWORD mask) {

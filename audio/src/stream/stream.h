@@ -1,7 +1,9 @@
 // One internet stream: a download thread fills the byte buffer from the network input, a
 // decode thread turns the buffer into samples once playback starts, the mixer takes the
 // samples, and a sync thread calls the user's sync procedures. Encoders attached to the
-// stream receive what it plays, before the stream volume is applied.
+// stream receive what it plays, before the stream volume is applied. A station that comes
+// back from a reconnect in another format plays on: the decoder is replaced where the new
+// connection's bytes begin.
 //
 // Lifetime: shared. The owner's handle table, the mixer and each of the stream's threads
 // hold a reference; freeing only drops the table's and the mixer's and tells the threads to
@@ -84,6 +86,7 @@ class stream final : public mix_source,
     void on_response(const std::string &status_line,
                      const std::vector<std::string> &header_lines) override;
     void on_metadata(const std::string &metadata) override;
+    void on_reconnect(const std::string &content_type) override;
 
   private:
     enum class connection { connecting, connected, failed };
@@ -94,9 +97,16 @@ class stream final : public mix_source,
     void post_sync(DWORD type);
     void publish_tag(const std::string **slot, std::string value);
     void publish_decoded_tags(const decoder::chunk &decoded, bool with_syncs);
-    int identify_and_open(); // creating thread
-    // The buffer's bytes while connecting: -1 once first_data_deadline_ has passed.
-    long read_first_data(uint8_t *data, size_t size);
+    // The thread that drives the decoder (the creating thread, then the decode thread):
+    int identify_and_open();
+    probe_result probe_part(const std::string &content_type, byte_buffer::deadline until,
+                            bool *stalled);
+    int open_decoder(const probe_result &probe);
+    // The decoder's bytes: -1 once first_data_deadline_ has passed. Ends the decoder's input
+    // (0) where a new connection brings another format, which next_format_ then holds.
+    long read_for_decoder(uint8_t *data, size_t size);
+    int switch_decoder();
+    void describe_format(bool with_syncs);
     void finish_encoders();
 
     const request request_;
@@ -117,10 +127,14 @@ class stream final : public mix_source,
     std::vector<float> first_samples_;
     byte_buffer::deadline first_data_deadline_; // while connecting; then none
     bool first_data_timed_out_ = false;
-    const stream_format *format_ = nullptr;
-    // Written by the creating thread before the handle is returned; read-only afterwards.
-    DWORD freq_ = 0;
-    DWORD chans_ = 0;
+    probe_result next_format_;         // another format met at a reconnect, not yet opened
+    bool describe_next_frame_ = false; // a new decoder has not decoded its first frame yet
+    // What the stream plays, read by the API queries: written by the thread that drives the
+    // decoder, the format when its decoder opens, the rate and channels once that decoder
+    // has decoded its first frame.
+    std::atomic<const stream_format *> format_{nullptr};
+    std::atomic<DWORD> freq_{0};
+    std::atomic<DWORD> chans_{0};
 
     mutable std::mutex state_lock_; // guards connection_, open_error_, input_, the fields below
     std::condition_variable state_changed_;
