@@ -14,6 +14,7 @@
 
 #include <cctype>
 #include <chrono>
+#include <ostream>
 
 namespace {
 
@@ -33,6 +34,11 @@ struct fault_row {
     DWORD ctype = 0;
     double tone_hz = 0;
 };
+
+// CTest lists each row by its path rather than by the struct's bytes.
+void PrintTo(const fault_row &row, std::ostream *out) {
+    *out << row.path;
+}
 
 const fault_row rows[] = {
     {"close before the status line", "http", "127.0.0.1", "/close?at=status", BASS_ERROR_FILEOPEN,
