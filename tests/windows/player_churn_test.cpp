@@ -31,12 +31,7 @@ int visible_boxes() {
 
 class PlayerChurn : public PlayerHarness {};
 
-// Disabled: the choices pass (one error box at most), but in about half the runs the player
-// has not ended 10 s after WM_CLOSE, in the "connecting..." phase; the cause is not found yet.
-// Disabled until a fault it finds is fixed: in about half the runs the player has not ended
-// 5 s after WM_CLOSE (once the WM_CLOSE never reached the dialog while a worker's error box
-// was opening), and once the choices themselves hung. The cause is not found yet.
-TEST_F(PlayerChurn, DISABLED_SurvivesAHundredRapidChoicesAndClosesWithinFiveSeconds) {
+TEST_F(PlayerChurn, SurvivesAHundredRapidChoicesAndClosesWithinFiveSeconds) {
     const int http = server_fixture_port("BREVORA_RADIO_SERVER_STATE", "http"),
               dead = server_fixture_port("BREVORA_RADIO_SERVER_STATE", "dead");
     ASSERT_NE(http, 0) << "the radio server fixture is not running";
