@@ -31,11 +31,9 @@ int visible_boxes() {
 
 class PlayerChurn : public PlayerHarness {};
 
-// Disabled: the choices pass (one error box at most), but in about half the runs the player
-// has not ended 10 s after WM_CLOSE, in the "connecting..." phase; the cause is not found yet.
-// Disabled until a fault it finds is fixed: in about half the runs the player has not ended
-// 5 s after WM_CLOSE (once the WM_CLOSE never reached the dialog while a worker's error box
-// was opening), and once the choices themselves hung. The cause is not found yet.
+// Disabled until the address lookup thread in audio/src/input/tcp_socket.cpp stops being
+// detached: under Wine about one run in ten ends in std::terminate, as a detach racing the
+// lookup thread's own end corrupts MinGW's thread records and a later join then fails.
 TEST_F(PlayerChurn, DISABLED_SurvivesAHundredRapidChoicesAndClosesWithinFiveSeconds) {
     const int http = server_fixture_port("BREVORA_RADIO_SERVER_STATE", "http"),
               dead = server_fixture_port("BREVORA_RADIO_SERVER_STATE", "dead");
