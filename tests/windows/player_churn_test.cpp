@@ -31,10 +31,7 @@ int visible_boxes() {
 
 class PlayerChurn : public PlayerHarness {};
 
-// Disabled until the address lookup thread in audio/src/input/tcp_socket.cpp stops being
-// detached: under Wine about one run in ten ends in std::terminate, as a detach racing the
-// lookup thread's own end corrupts MinGW's thread records and a later join then fails.
-TEST_F(PlayerChurn, DISABLED_SurvivesAHundredRapidChoicesAndClosesWithinFiveSeconds) {
+TEST_F(PlayerChurn, SurvivesAHundredRapidChoicesAndClosesWithinFiveSeconds) {
     const int http = server_fixture_port("BREVORA_RADIO_SERVER_STATE", "http"),
               dead = server_fixture_port("BREVORA_RADIO_SERVER_STATE", "dead");
     ASSERT_NE(http, 0) << "the radio server fixture is not running";
