@@ -1,3 +1,5 @@
+// A stream: its download, decode and sync threads, tags, encoders and what it plays into
+// the mix; its format (probing and the decoder) is in stream_format.cpp.
 #include "stream.h"
 
 #include "core/worker_threads.h"
@@ -23,21 +25,6 @@ constexpr size_t download_block = 16384;
 constexpr auto download_rest = std::chrono::milliseconds(250);
 // About 190 ms of decoded stereo at 44.1 kHz between the decoder and the mixer.
 constexpr size_t decoded_queue_samples = 8192 * 2;
-// The first frames decoded at connect time: enough to estimate a bitrate.
-constexpr double first_frames_seconds = 0.1;
-// When neither the server nor the frames tell a bitrate.
-constexpr uint32_t fallback_kbps = 128;
-
-// NUL-terminated lines ended by an empty one.
-std::string line_block(const std::string *first, const std::vector<std::string> &lines) {
-    std::string block;
-    if (first)
-        block.append(*first).push_back('\0');
-    for (const auto &line : lines)
-        block.append(line).push_back('\0');
-    block.push_back('\0');
-    return block;
-}
 
 } // namespace
 
@@ -66,156 +53,6 @@ int stream::connect(uint32_t handle) {
     start_worker([self] { self->decode(); });
     start_worker([self] { self->dispatch_syncs(); });
     return BASS_OK;
-}
-
-int stream::identify_and_open() {
-    std::string content_type;
-    uint32_t input_kbps;
-    {
-        std::lock_guard<std::mutex> guard(state_lock_);
-        content_type = content_type_;
-        input_kbps = input_kbps_;
-    }
-    // The first audio data is one phase: the probe and the first frames share one
-    // time-out from the answer on, however the bytes trickle in or reconnects go.
-    first_data_deadline_ =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(request_.settings.timeout_ms);
-    bool stalled = false;
-    probe_result probe = probe_part(content_type, first_data_deadline_, &stalled);
-    if (shut_down_)
-        return BASS_ERROR_INIT;
-    if (stalled)
-        return BASS_ERROR_TIMEOUT; // stalled before the format could be told
-    if (!probe.format)
-        return BASS_ERROR_FILEFORM;
-    int error = open_decoder(probe);
-    if (error != BASS_OK)
-        return error;
-    decoder::chunk first;
-    double seconds = 0;
-    while (seconds < first_frames_seconds) {
-        if (!decoder_->decode(first)) {
-            // A reconnect this early may already bring another format.
-            if (!next_format_.format)
-                break;
-            if ((error = switch_decoder()) != BASS_OK)
-                return first_data_timed_out_ ? BASS_ERROR_TIMEOUT : error;
-            continue;
-        }
-        publish_decoded_tags(first, false); // no sync can be set yet
-        first_samples_.insert(first_samples_.end(), first.samples.begin(), first.samples.end());
-        seconds = static_cast<double>(first_samples_.size()) / 2 / request_.output_rate;
-    }
-    // A decoder that saw its source give up cannot go on reading: the stall is the answer.
-    if (first_data_timed_out_)
-        return BASS_ERROR_TIMEOUT;
-    first_data_deadline_.reset();
-    if (decoder_->sample_rate() == 0)
-        return BASS_ERROR_FILEFORM; // not one frame decoded
-    describe_format(false);
-
-    uint32_t kbps = input_kbps ? input_kbps : decoder_->bitrate_kbps();
-    if (!kbps)
-        kbps = fallback_kbps;
-    buffer_.set_capacity(static_cast<size_t>(kbps) * request_.settings.buffer_ms / 8);
-    return BASS_OK;
-}
-
-// The format of the part at the buffer's read position, from as many of its first bytes as
-// the probe needs. `*stalled`: `until` passed before the probe could tell.
-probe_result stream::probe_part(const std::string &content_type, byte_buffer::deadline until,
-                                bool *stalled) {
-    std::vector<uint8_t> head;
-    probe_result probe;
-    *stalled = false;
-    for (size_t want = 4096;; want *= 2) {
-        head.resize(std::min(want, probe_window));
-        bool part_ended = false;
-        size_t got = buffer_.peek(head.data(), head.size(), until, &part_ended);
-        if (shut_down_)
-            return {};
-        bool at_end = got < head.size() && part_ended;
-        probe = identify_format(head.data(), got, content_type, at_end);
-        if (!probe.format && probe.need_more && got < head.size() && !at_end) {
-            *stalled = true;
-            return probe;
-        }
-        if (probe.format || !probe.need_more || head.size() == probe_window)
-            return probe;
-    }
-}
-
-// Skips what comes before the first frame and opens the probed format's decoder.
-int stream::open_decoder(const probe_result &probe) {
-    std::vector<uint8_t> skipped(std::min<size_t>(probe.offset, download_block));
-    for (size_t done = 0; done < probe.offset;) {
-        long count =
-            read_for_decoder(skipped.data(), std::min(skipped.size(), probe.offset - done));
-        if (count <= 0)
-            return first_data_timed_out_ ? BASS_ERROR_TIMEOUT : BASS_ERROR_FILEFORM;
-        done += static_cast<size_t>(count);
-    }
-    int error = BASS_OK;
-    decoder_ = decoder::open(
-        *probe.format, [this](uint8_t *data, size_t size) { return read_for_decoder(data, size); },
-        request_.output_rate, &error);
-    if (!decoder_)
-        return first_data_timed_out_ ? BASS_ERROR_TIMEOUT : error;
-    format_ = probe.format;
-    describe_next_frame_ = true;
-    return BASS_OK;
-}
-
-long stream::read_for_decoder(uint8_t *data, size_t size) {
-    // A demuxer may read again after the end: the new format's bytes are not for it.
-    if (next_format_.format)
-        return 0;
-    for (;;) {
-        long count = buffer_.read(data, size, first_data_deadline_);
-        if (count == -2) {
-            first_data_timed_out_ = true;
-            return -1;
-        }
-        if (count != byte_buffer::at_part_start)
-            return count;
-        // A reconnect: its answer may be another format (the station changed its encoder).
-        std::string content_type = buffer_.take_part_start();
-        auto until =
-            first_data_deadline_.value_or(std::chrono::steady_clock::now() +
-                                          std::chrono::milliseconds(request_.settings.timeout_ms));
-        bool stalled = false;
-        probe_result probe = probe_part(content_type, until, &stalled);
-        if (probe.format && probe.format != format_.load()) {
-            next_format_ = probe;
-            return 0; // the current decoder ends here
-        }
-        // The same format, or none the probe can tell: the current decoder reads on.
-    }
-}
-
-// Replaces the decoder that ended at a reconnect with one for the format found there.
-int stream::switch_decoder() {
-    probe_result next = next_format_;
-    next_format_ = {};
-    decoder_.reset();
-    return open_decoder(next);
-}
-
-// Once a decoder has decoded its first frame, the API reports its rate, channels and the
-// comments or header tags of its format.
-void stream::describe_format(bool with_syncs) {
-    if (!describe_next_frame_ || decoder_->sample_rate() == 0)
-        return;
-    describe_next_frame_ = false;
-    freq_ = static_cast<DWORD>(decoder_->sample_rate());
-    chans_ = static_cast<DWORD>(decoder_->channels());
-    tag_source tags = format_.load()->tags;
-    if (tags == tag_source::ogg_comments)
-        publish_tag(&ogg_tags_, line_block(nullptr, decoder_->comments()));
-    if (tags == tag_source::asf_header)
-        publish_tag(&wma_tags_, line_block(nullptr, decoder_->comments()));
-    if (with_syncs && tags != tag_source::none)
-        post_sync(tags == tag_source::ogg_comments ? BASS_SYNC_OGG_CHANGE : BASS_SYNC_WMA_CHANGE);
 }
 
 void stream::shut_down() {

@@ -14,6 +14,17 @@
 
 namespace audio {
 
+// The text of a tag of several lines: NUL-terminated lines ended by an empty one.
+inline std::string line_block(const std::string *first, const std::vector<std::string> &lines) {
+    std::string block;
+    if (first)
+        block.append(*first).push_back('\0');
+    for (const auto &line : lines)
+        block.append(line).push_back('\0');
+    block.push_back('\0');
+    return block;
+}
+
 class tag_store {
   public:
     // Stores `value` as the new text of the tag named by `key` (any address that stays the
