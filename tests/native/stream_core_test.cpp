@@ -239,12 +239,8 @@ TEST_F(StreamCore, PitchHoldsWhenTheDecodedRateAndChannelsChange) {
     std::vector<float> played =
         capture.left_channel_of_sound(second * 36 / 10, std::chrono::seconds(8));
     ASSERT_EQ(played.size(), second * 36 / 10);
-    auto window = [&](double from, double to) {
-        return std::vector<float>(played.begin() + static_cast<long>(from * second),
-                                  played.begin() + static_cast<long>(to * second));
-    };
-    EXPECT_NEAR(measured_frequency(window(0.5, 1.5), 44100), 500.0, 5.0);
-    EXPECT_NEAR(measured_frequency(window(2.5, 3.5), 44100), 1500.0, 15.0);
+    EXPECT_NEAR(frequency_between(played, 0.5, 1.5), 500.0, 5.0);
+    EXPECT_NEAR(frequency_between(played, 2.5, 3.5), 1500.0, 15.0);
 }
 
 TEST_F(StreamCore, StreamVolumeAppliesToWhatPlays) {

@@ -295,6 +295,14 @@ inline double measured_frequency(const std::vector<float> &samples, int rate) {
     return (crossings - 1) * static_cast<double>(rate) / static_cast<double>(last - first);
 }
 
+// The tone between `from` and `to` seconds of what played at 44.1 kHz.
+inline double frequency_between(const std::vector<float> &played, double from, double to) {
+    const double rate = 44100;
+    return measured_frequency(std::vector<float>(played.begin() + static_cast<long>(from * rate),
+                                                 played.begin() + static_cast<long>(to * rate)),
+                              static_cast<int>(rate));
+}
+
 inline double peak(const std::vector<float> &samples) {
     double loudest = 0;
     for (float s : samples)

@@ -1,6 +1,6 @@
-// The two requests of a Windows Media HTTP streaming session, as its published specification
-// lays them out: the server learns the client's GUID from both and hands out a client id in
-// the first answer, which the second repeats.
+// The two requests of a Windows Media HTTP streaming session, as Microsoft's published
+// protocol document lays them out: the server learns the client's GUID from both and hands
+// out a client id in the first answer, which the second repeats.
 #include "input/wmsp_session.h"
 
 #include "input/text.h"
