@@ -13,7 +13,7 @@ packages=(
   icecast2 lame curl python3
   nasm
   openssl dpkg-dev
-  time
+  time valgrind
 )
 
 missing=()

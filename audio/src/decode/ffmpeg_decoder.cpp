@@ -311,7 +311,8 @@ class ffmpeg_decoder final : public decoder {
     // Appends the frame in the output format. False when it cannot be converted.
     bool convert(std::vector<float> &out) {
         AVFrame *frame = frame_.get();
-        AVChannelLayout layout;
+        // Zeroed: av_channel_layout_copy releases what its destination held before.
+        AVChannelLayout layout{};
         if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || frame->ch_layout.nb_channels == 0)
             av_channel_layout_default(
                 &layout, frame->ch_layout.nb_channels > 0 ? frame->ch_layout.nb_channels : 2);
