@@ -9,13 +9,18 @@ export WINEDLLOVERRIDES=mscoree,mshtml=
 # none) a recording named after a song with letters outside ASCII cannot be created.
 export LC_ALL=C.UTF-8
 
+# A tree is configured again when its arguments differ from those it was configured with
+# (kept in BUILD.arguments), so that a changed option is never silently ignored.
 configure_and_build() { # build directory, extra cmake arguments...
   local build=$1
   shift
   mkdir -p "$(dirname "$build")"
-  if [ ! -f "$build/build.ninja" ]; then
+  local arguments="$*"
+  if [ ! -f "$build/build.ninja" ] || [ "$(cat "$build.arguments" 2>/dev/null || echo unknown)" != "$arguments" ]; then
+    rm -f "$build/CMakeCache.txt"
     cmake -S "$here" -B "$build" -G Ninja "$@" >"$build.configure.log" 2>&1 ||
       { cat "$build.configure.log"; return 1; }
+    printf '%s\n' "$arguments" >"$build.arguments"
   fi
   cmake --build "$build"
 }
