@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <mutex>
 #include <string>
@@ -159,22 +160,33 @@ inline std::vector<uint8_t> read_file(const std::string &path) {
 }
 
 // Encodes `seconds` of a sine tone with the ffmpeg program; returns the file's bytes
-// (empty when the encoder is missing).
+// (empty when the encoder is missing). CTest runs every test in a process of its own, so
+// each file is made once per build tree and kept in its "tone-cache" folder (the tests'
+// working directory), keyed by the command that makes it.
 inline std::vector<uint8_t> encode_tone(const std::string &name, int frequency, double seconds,
                                         const std::string &codec_arguments,
                                         const std::string &title = "") {
-    std::string dir = testing::TempDir();
-    // Per process: CTest runs several test processes at once.
-    std::string path = dir + "/brevora_" + std::to_string(getpid()) + "_" + name;
-    std::string command = "ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=frequency=" +
-                          std::to_string(frequency) +
-                          ":sample_rate=44100:duration=" + std::to_string(seconds) + " -ac 2 " +
-                          codec_arguments +
-                          (title.empty() ? "" : " -metadata title='" + title + "'") + " " + path;
-    int status = std::system(command.c_str());
-    std::vector<uint8_t> bytes = status == 0 ? read_file(path) : std::vector<uint8_t>{};
-    std::remove(path.c_str());
-    return bytes;
+    std::string arguments = "-f lavfi -i sine=frequency=" + std::to_string(frequency) +
+                            ":sample_rate=44100:duration=" + std::to_string(seconds) + " -ac 2 " +
+                            codec_arguments +
+                            (title.empty() ? "" : " -metadata title='" + title + "'");
+    const std::string cache = "tone-cache/";
+    std::string key = std::to_string(std::hash<std::string>{}(arguments)) + "_" + name;
+    std::vector<uint8_t> bytes = read_file(cache + key);
+    if (!bytes.empty())
+        return bytes;
+    // Made under a name of this process's own, then renamed: processes making the same
+    // file at once never read half of one. The name keeps its extension, which tells
+    // ffmpeg the container when the arguments do not.
+    std::string made = cache + std::to_string(getpid()) + "_" + key;
+    std::string command =
+        "mkdir -p " + cache + " && ffmpeg -nostdin -loglevel error -y " + arguments + " " + made;
+    if (std::system(command.c_str()) != 0 ||
+        std::rename(made.c_str(), (cache + key).c_str()) != 0) {
+        std::remove(made.c_str());
+        return {};
+    }
+    return read_file(cache + key);
 }
 
 // Records what the mixer renders (every block, silence included).
