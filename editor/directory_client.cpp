@@ -140,8 +140,51 @@ std::string name_of(const std::string &address) {
 
 } // namespace
 
+// While it lives, the request can be cancelled from another thread. Whoever ends it closes
+// the handle: the canceller when it cancels first, else this registration.
+struct request_registration {
+    request_canceller *canceller;
+    HINTERNET request;
+    bool registered = false;
+
+    request_registration(request_canceller *owner, HINTERNET handle)
+        : canceller(owner), request(handle) {
+        if (!canceller)
+            return;
+        std::lock_guard<std::mutex> hold(canceller->lock_);
+        if (!canceller->cancelled_) {
+            canceller->request_ = request;
+            registered = true;
+        }
+    }
+    bool accepted() const { return !canceller || registered; }
+    ~request_registration() {
+        if (registered) {
+            std::lock_guard<std::mutex> hold(canceller->lock_);
+            if (canceller->request_ != request)
+                return; // the canceller closed it
+            canceller->request_ = nullptr;
+        }
+        WinHttpCloseHandle(request);
+    }
+};
+
+void request_canceller::cancel() {
+    std::lock_guard<std::mutex> hold(lock_);
+    cancelled_ = true;
+    if (request_)
+        WinHttpCloseHandle(request_);
+    request_ = nullptr;
+}
+
+bool request_canceller::is_cancelled() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return cancelled_;
+}
+
 directory_reply directory_get(const std::string &base, const std::string &path,
-                              const directory_connection &connection) {
+                              const directory_connection &connection,
+                              request_canceller *canceller) {
     directory_reply reply;
     std::optional<base_address> server = parse_base_address(base);
     if (!server)
@@ -155,18 +198,21 @@ directory_reply directory_get(const std::string &base, const std::string &path,
         return reply;
     std::wstring target = widen(server->path + path);
     const wchar_t *accept[] = {L"application/json", nullptr};
-    internet_handle request(WinHttpOpenRequest(connected.get(), L"GET", target.c_str(), nullptr,
-                                               WINHTTP_NO_REFERER, accept,
-                                               server->secure ? WINHTTP_FLAG_SECURE : 0));
-    if (!request)
+    HINTERNET opened =
+        WinHttpOpenRequest(connected.get(), L"GET", target.c_str(), nullptr, WINHTTP_NO_REFERER,
+                           accept, server->secure ? WINHTTP_FLAG_SECURE : 0);
+    if (!opened)
+        return reply;
+    request_registration request(canceller, opened);
+    if (!request.accepted())
         return reply;
     if (connection.proxy)
-        set_proxy_credentials(request.get(), *connection.proxy);
-    if (!WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
-                            WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-        !WinHttpReceiveResponse(request.get(), nullptr) || status_code(request.get()) != 200)
+        set_proxy_credentials(opened, *connection.proxy);
+    if (!WinHttpSendRequest(opened, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0,
+                            0) ||
+        !WinHttpReceiveResponse(opened, nullptr) || status_code(opened) != 200)
         return reply;
-    read_body(request.get(), reply);
+    read_body(opened, reply);
     return reply;
 }
 

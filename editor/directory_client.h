@@ -5,6 +5,7 @@
 
 #include "directory_servers.h"
 
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -19,10 +20,27 @@ struct directory_reply {
     std::string body;
 };
 
+// Lets the window's thread end a worker's requests at once: closing the handle of the
+// request in flight makes WinHTTP's blocking call in the worker fail.
+class request_canceller {
+  public:
+    // Any thread: ends the request in flight and refuses later ones.
+    void cancel();
+    bool is_cancelled();
+
+  private:
+    friend struct request_registration;
+    std::mutex lock_;
+    void *request_ = nullptr; // guarded by lock_; the request in flight, owned by the worker
+    bool cancelled_ = false;  // guarded by lock_
+};
+
 // GET base + path. Every step has a time-out of a few seconds, so a dead or stalling
-// server costs bounded time before the next one is tried.
+// server costs bounded time before the next one is tried; canceller, when given, ends it
+// sooner.
 directory_reply directory_get(const std::string &base, const std::string &path,
-                              const directory_connection &connection);
+                              const directory_connection &connection,
+                              request_canceller *canceller = nullptr);
 
 // getaddrinfo and getnameinfo.
 directory_name_lookup system_name_lookup();

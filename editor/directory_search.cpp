@@ -8,6 +8,7 @@ namespace {
 
 struct search_job {
     std::shared_ptr<search_board> board;
+    std::shared_ptr<request_canceller> canceller;
     unsigned serial;
     directory_query query;
     std::string setting;
@@ -27,8 +28,8 @@ unsigned __stdcall search_worker(void *argument) {
         static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));
     std::vector<std::string> servers =
         directory_servers(job->setting, system_name_lookup(), random);
-    auto outcome =
-        std::make_unique<search_outcome>(run_search(servers, job->query, job->connection));
+    auto outcome = std::make_unique<search_outcome>(
+        run_search(servers, job->query, job->connection, *job->canceller));
     std::lock_guard<std::mutex> hold(job->board->lock);
     if (job->board->window && job->board->serial == job->serial) {
         job->board->outcome = std::move(outcome);
@@ -57,13 +58,15 @@ bool start_worker(unsigned(__stdcall *worker)(void *), void *job) {
 } // namespace
 
 search_outcome run_search(const std::vector<std::string> &servers, const directory_query &query,
-                          const directory_connection &connection) {
+                          const directory_connection &connection, request_canceller &canceller) {
     search_outcome outcome;
     outcome.tried = servers;
     std::string path = search_path(query);
     bool bad_answer = false;
     for (const std::string &server : servers) {
-        directory_reply reply = directory_get(server, path, connection);
+        if (canceller.is_cancelled())
+            break;
+        directory_reply reply = directory_get(server, path, connection, &canceller);
         if (!reply.answered) {
             // Over the limit is no server's good answer: remember it, try the next.
             if (reply.too_large && !bad_answer) {
@@ -92,12 +95,16 @@ search_outcome run_search(const std::vector<std::string> &servers, const directo
 unsigned start_search(const std::shared_ptr<search_board> &board, const directory_query &query,
                       const std::string &setting, const directory_connection &connection) {
     unsigned serial;
+    auto canceller = std::make_shared<request_canceller>();
     {
         std::lock_guard<std::mutex> hold(board->lock);
         serial = ++board->serial;
         board->outcome.reset();
+        if (board->running)
+            board->running->cancel();
+        board->running = canceller;
     }
-    auto *job = new search_job{board, serial, query, setting, connection};
+    auto *job = new search_job{board, canceller, serial, query, setting, connection};
     if (!start_worker(search_worker, job)) {
         // No thread: the outcome is "no server", posted as a worker would.
         delete job;
@@ -119,6 +126,9 @@ void close_board(search_board &board) {
     std::lock_guard<std::mutex> hold(board.lock);
     board.window = nullptr;
     board.outcome.reset();
+    if (board.running)
+        board.running->cancel();
+    board.running.reset();
 }
 
 void count_clicks(const std::string &server, const std::vector<std::string> &uuids,

@@ -32,17 +32,20 @@ struct search_board {
     std::mutex lock;
     HWND window = nullptr; // guarded by lock; null once the window closed the board
     unsigned serial = 0;   // guarded by lock; the newest search's
-    std::unique_ptr<search_outcome> outcome; // guarded by lock; the newest search's
+    std::unique_ptr<search_outcome> outcome;    // guarded by lock; the newest search's
+    std::shared_ptr<request_canceller> running; // guarded by lock; the newest search's
 };
 
-// Window's thread: starts a search that supersedes any running one; returns its serial.
+// Window's thread: starts a search that supersedes any running one (whose request ends at
+// once); returns its serial.
 // setting is [config] "directory".
 unsigned start_search(const std::shared_ptr<search_board> &board, const directory_query &query,
                       const std::string &setting, const directory_connection &connection);
 // Window's thread, on search_done_message: the outcome of search serial, or null when a
 // newer search has started since.
 std::unique_ptr<search_outcome> take_outcome(search_board &board, unsigned serial);
-// Window's thread, when the window closes: no outcome is posted or kept from now on.
+// Window's thread, when the window closes: the running search's request ends, and no
+// outcome is posted or kept from now on.
 void close_board(search_board &board);
 
 // Window's thread: counts one click for each station at server, one after the other on a
@@ -52,4 +55,4 @@ void count_clicks(const std::string &server, const std::vector<std::string> &uui
 
 // Worker's side, exposed for the tests of the server order: asks each server in turn.
 search_outcome run_search(const std::vector<std::string> &servers, const directory_query &query,
-                          const directory_connection &connection);
+                          const directory_connection &connection, request_canceller &canceller);

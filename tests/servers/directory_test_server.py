@@ -20,11 +20,12 @@ CODECS = ["MP3", "AAC", "AAC+", "OGG", "FLAC"]
 COUNTRIES = [("DE", "Germany"), ("GB", "The United Kingdom"), ("FR", "France")]
 
 
-def station(number, name, url, **fields):
+def station(number, name, url, scenario=0, **fields):
+    """The number-th station of a scenario; its uuid tells both, for the click log."""
     code, country = COUNTRIES[number % len(COUNTRIES)]
     entry = {
-        "changeuuid": "c0ffee00-0000-4000-8000-%012d" % number,
-        "stationuuid": "5ca1ab1e-0000-4000-8000-%012d" % number,
+        "changeuuid": "c0ffee00-0000-4000-8000-%04d%08d" % (scenario, number),
+        "stationuuid": "5ca1ab1e-0000-4000-8000-%04d%08d" % (scenario, number),
         "name": name, "url": url, "url_resolved": url, "homepage": "", "favicon": "",
         "tags": "jazz,smooth", "country": country, "countrycode": code, "language": "",
         "votes": 1000 - number, "codec": CODECS[number % len(CODECS)],
@@ -35,25 +36,25 @@ def station(number, name, url, **fields):
     return entry
 
 
-def numbered(word, count, origin):
-    return [station(n, "%s %d" % (word, n + 1), "%s/stream/%s-%d" % (origin, word.lower(), n + 1))
-            for n in range(count)]
+def numbered(word, count, origin, scenario):
+    return [station(n, "%s %d" % (word, n + 1), "%s/stream/%s-%d" % (origin, word.lower(), n + 1),
+                    scenario) for n in range(count)]
 
 
 def fitting(origin):
     return [
-        station(0, "Caf\u00e9 \u00dcml\u00e4ut \u6771\u4eac \u20ac", origin + "/stream/cafe"),
-        station(1, "Too long an address", origin + "/stream/" + "x" * 250),
-        station(2, "\u00e9" * 300, origin + "/stream/long-name"),
-        station(3, "Entered only", origin + "/listen.pls", url_resolved=""),
+        station(0, "Caf\u00e9 \u00dcml\u00e4ut \u6771\u4eac \u20ac", origin + "/stream/cafe", 3),
+        station(1, "Too long an address", origin + "/stream/" + "x" * 250, 3),
+        station(2, "\u00e9" * 300, origin + "/stream/long-name", 3),
+        station(3, "Entered only", origin + "/listen.pls", 3, url_resolved=""),
     ]
 
 
 # name parameter -> (body maker(origin, query), seconds to wait first)
 SEARCHES = {
     "jazz": lambda origin, query: json.dumps(
-        numbered("Jazz", 120, origin)[:int(query.get("limit", ["100000"])[0])]),
-    "overlimit": lambda origin, query: json.dumps(numbered("Many", 150, origin)),
+        numbered("Jazz", 120, origin, 1)[:int(query.get("limit", ["100000"])[0])]),
+    "overlimit": lambda origin, query: json.dumps(numbered("Many", 150, origin, 2)),
     "malformed": lambda origin, query: "<html><body>502 Bad Gateway</body></html>",
     "nothing": lambda origin, query: "[]",
     "fit": lambda origin, query: json.dumps(fitting(origin)),
