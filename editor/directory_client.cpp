@@ -18,6 +18,7 @@ constexpr int resolve_timeout_ms = 5000;
 constexpr int connect_timeout_ms = 5000;
 constexpr int send_timeout_ms = 5000;
 constexpr int receive_timeout_ms = 10000;
+constexpr ULONGLONG body_time_limit_ms = 30000;
 
 struct internet_handle_closer {
     void operator()(HINTERNET handle) const { WinHttpCloseHandle(handle); }
@@ -54,9 +55,12 @@ DWORD status_code(HINTERNET request) {
 // (time-out, reset) leaves an answer that cannot be trusted: not answered.
 void read_body(HINTERNET request, directory_reply &reply) {
     char chunk[16384];
+    // The receive time-out holds for each read; a server that trickles its answer must not
+    // keep the search waiting for ever.
+    ULONGLONG deadline = GetTickCount64() + body_time_limit_ms;
     for (;;) {
         DWORD got = 0;
-        if (!WinHttpReadData(request, chunk, sizeof chunk, &got))
+        if (!WinHttpReadData(request, chunk, sizeof chunk, &got) || GetTickCount64() > deadline)
             return;
         if (got == 0)
             break;

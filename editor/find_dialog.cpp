@@ -96,7 +96,8 @@ void show_outcome(HWND dialog, const search_outcome &outcome) {
     std::string status;
     switch (outcome.result) {
     case search_result::found:
-        status = "Found " + std::to_string(outcome.stations.size()) + " stations.";
+        status = "Found " + std::to_string(outcome.stations.size()) +
+                 (outcome.stations.size() == 1 ? " station." : " stations.");
         if (left_out > 0)
             status += " " + std::to_string(left_out) +
                       " left out: their address is too long for stations.ini.";
