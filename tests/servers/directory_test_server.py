@@ -5,6 +5,8 @@ Prints one JSON line with its port ({"http": N}) and serves until its standard i
 Answers look like the directory's recorded answers. The search's "name" parameter picks
 the behaviour (see SEARCHES); every request is appended to the log file given with --log
 as one JSON line (path, query, User-Agent), so a test can check what the editor asked.
+With --stream URL the "jazz" stations' resolved address is that stream (a local Icecast),
+so that the stations found can be played.
 """
 import argparse
 import json
@@ -15,6 +17,7 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import urlsplit, parse_qs
 
 SLOW_SECONDS = 30
+STREAM = [None]  # --stream
 HUGE_BYTES = 6 * 1024 * 1024
 CODECS = ["MP3", "AAC", "AAC+", "OGG", "FLAC"]
 COUNTRIES = [("DE", "Germany"), ("GB", "The United Kingdom"), ("FR", "France")]
@@ -41,6 +44,13 @@ def numbered(word, count, origin, scenario):
                     scenario) for n in range(count)]
 
 
+def playable(stations):
+    if STREAM[0]:
+        for entry in stations:
+            entry["url_resolved"] = STREAM[0]
+    return stations
+
+
 def fitting(origin):
     return [
         station(0, "Caf\u00e9 \u00dcml\u00e4ut \u6771\u4eac \u20ac", origin + "/stream/cafe", 3),
@@ -53,7 +63,7 @@ def fitting(origin):
 # name parameter -> (body maker(origin, query), seconds to wait first)
 SEARCHES = {
     "jazz": lambda origin, query: json.dumps(
-        numbered("Jazz", 120, origin, 1)[:int(query.get("limit", ["100000"])[0])]),
+        playable(numbered("Jazz", 120, origin, 1))[:int(query.get("limit", ["100000"])[0])]),
     "overlimit": lambda origin, query: json.dumps(numbered("Many", 150, origin, 2)),
     "malformed": lambda origin, query: "<html><body>502 Bad Gateway</body></html>",
     "nothing": lambda origin, query: "[]",
@@ -107,7 +117,9 @@ class Handler(BaseHTTPRequestHandler):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--log", required=True)
+    parser.add_argument("--stream")
     arguments = parser.parse_args()
+    STREAM[0] = arguments.stream
     open(arguments.log, "w").close()
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
