@@ -2,6 +2,8 @@
 """Local stand-in for the public station directory, for the editor's tests under Wine.
 
 Prints one JSON line with its port ({"http": N}) and serves until its standard input closes.
+It also acts as its own HTTP proxy: a request for a whole URL is answered as if it had been
+forwarded here, whatever host the URL names.
 Answers look like the directory's recorded answers. The search's "name" parameter picks
 the behaviour (see SEARCHES); every request is appended to the log file given with --log
 as one JSON line (path, query, User-Agent), so a test can check what the editor asked.
@@ -79,8 +81,10 @@ class Handler(BaseHTTPRequestHandler):
         pass
 
     def record(self, parts, query):
+        # A request line with a whole URL came through a proxy: this server is one too.
         entry = {"path": parts.path, "query": {k: v[0] for k, v in query.items()},
-                 "user_agent": self.headers.get("User-Agent", "")}
+                 "user_agent": self.headers.get("User-Agent", ""),
+                 "via_proxy": bool(parts.scheme)}
         with self.server.log_lock, open(self.server.log_path, "a") as log:
             log.write(json.dumps(entry) + "\n")
 

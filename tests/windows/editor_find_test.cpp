@@ -5,6 +5,7 @@
 #include "find_dialog.h"
 #include "version.h"
 
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -227,6 +228,27 @@ TEST_F(FindTest, EveryOutcomeHasItsLineAndDeadServersAreSkipped) {
     EXPECT_EQ(search_for("jazz"),
               "No directory server answered. Tried: http://127.0.0.1:1, http://127.0.0.1:9.");
     EXPECT_EQ(row_count(), 0);
+}
+
+TEST_F(FindTest, TheSearchGoesThroughThePlayersProxyWhenItIsOn) {
+    // Nothing listens at the directory's address: only the proxy can answer for it. (A name,
+    // not the proxy's own address: Wine's WinHTTP then sends the proxy a path only.)
+    const std::string proxy = origin.substr(std::strlen("http://"));
+    open_find("", "http://localhost:1");
+    WritePrivateProfileStringA("config", "use_proxy", "on", ini_path);
+    WritePrivateProfileStringA("config", "proxy", proxy.c_str(), ini_path);
+    SetDlgItemTextA(find, IDC_FIND_TAG, "proxied"); // marks this test's request in the log
+    EXPECT_EQ(search_for("jazz"), "Found 100 stations.");
+    std::vector<std::string> asked;
+    for (const std::string &line : requests())
+        if (contains(line, R"("tag": "proxied")"))
+            asked.push_back(line);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_TRUE(contains(asked[0], R"("via_proxy": true)")) << asked[0];
+
+    // "On" is not "on": a direct connection, which nothing answers.
+    WritePrivateProfileStringA("config", "use_proxy", "On", ini_path);
+    EXPECT_EQ(search_for("jazz"), "No directory server answered. Tried: http://localhost:1.");
 }
 
 TEST_F(FindTest, ASlowSearchKeepsTheWindowFreeAndCloseEndsItAtOnce) {
