@@ -6,7 +6,8 @@
 #include "station_file.h"
 #include "station_list.h"
 
-#include <cstdio>
+#include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
