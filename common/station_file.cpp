@@ -54,4 +54,23 @@ void read_setting_text(const char *section, const char *key, const char *default
     GetPrivateProfileStringA(section, key, default_value, buffer, static_cast<DWORD>(buffer_size),
                              ini_path);
 }
+
+std::vector<std::pair<std::string, std::string>> read_setting_section(const char *section) {
+    // The call reports a full buffer as its size minus 2; grow until the section fits.
+    std::vector<char> buffer(4096);
+    DWORD length;
+    while ((length = GetPrivateProfileSectionA(section, buffer.data(),
+                                               static_cast<DWORD>(buffer.size()), ini_path)) ==
+               buffer.size() - 2 &&
+           buffer.size() < (64u << 20))
+        buffer.resize(buffer.size() * 2);
+    std::vector<std::pair<std::string, std::string>> entries;
+    for (const char *line = buffer.data(); line < buffer.data() + length && *line;
+         line += std::strlen(line) + 1) {
+        const char *equals = std::strchr(line, '=');
+        if (equals && equals != line)
+            entries.emplace_back(std::string(line, equals), std::string(equals + 1));
+    }
+    return entries;
+}
 #endif

@@ -37,6 +37,25 @@ bool write_value(const char *file, const char *section, const char *key, const c
     return WritePrivateProfileStringA(section, key, value, file) != FALSE;
 }
 
+// Settings the editor does not know (a user's or a newer version's) go back as they were,
+// after the three it writes itself. Keys compare without case, as the file's reader does;
+// of a key given twice the first is the one in effect, so that one is kept.
+bool write_other_settings(const char *file,
+                          const std::vector<std::pair<std::string, std::string>> &settings) {
+    std::vector<std::string> written = {use_proxy_key, proxy_key, lame_options_key};
+    for (const auto &[key, value] : settings) {
+        bool known = false;
+        for (const std::string &done : written)
+            known = known || lstrcmpiA(done.c_str(), key.c_str()) == 0;
+        if (known)
+            continue;
+        if (!write_value(file, config_section, key.c_str(), value.c_str()))
+            return false;
+        written.push_back(key);
+    }
+    return true;
+}
+
 // Writes the whole new file content to file, in the order a fresh stations.ini has it.
 bool write_station_file(const char *file, int count) {
     char proxy[setting_buffer_size];
@@ -46,6 +65,8 @@ bool write_station_file(const char *file, int count) {
     read_setting_text(config_section, use_proxy_key, group_marker, use_proxy, sizeof use_proxy);
     read_setting_text(config_section, lame_options_key, default_lame_options, lame_options,
                       sizeof lame_options);
+    std::vector<std::pair<std::string, std::string>> settings =
+        read_setting_section(config_section);
 
     // An empty file of our own first: a stale one from an earlier failed save must not
     // leave its keys behind, and a path that cannot be written shows up here.
@@ -60,6 +81,7 @@ bool write_station_file(const char *file, int count) {
     bool written = write_value(file, config_section, use_proxy_key, use_proxy) &&
                    write_value(file, config_section, proxy_key, proxy) &&
                    write_value(file, config_section, lame_options_key, lame_options) &&
+                   write_other_settings(file, settings) &&
                    write_value(file, stations_section, station_count_key, number);
     station_node *node = station_head;
     for (int row = 1; written && row <= count && node; row++, node = node->next) {

@@ -2,6 +2,7 @@
 
 #include "editor_commands.h"
 #include "editor_ids.h"
+#include "find_dialog.h"
 #include "m3u_import.h"
 #include "station_file.h"
 #include "station_list.h"
@@ -27,6 +28,8 @@ INT_PTR dispatch_command(HWND dialog, WORD id, WORD code) {
         delete_station(dialog);
     else if (id == IDC_IMPORT_M3U)
         import_playlist(dialog);
+    else if (id == IDC_FIND)
+        find_stations(dialog);
     return FALSE;
 }
 

@@ -60,6 +60,25 @@ TEST_F(EditorTest, SaveGivesMissingSettingsTheirDefaultsAndKeepsLongOnes) {
     EXPECT_EQ(std::string(value), std::string(127, 'l'));
 }
 
+TEST_F(EditorTest, SaveKeepsEverySettingItDoesNotKnowAsWritten) {
+    // Keys compare without case, as the file's reader does; of a key given twice the first
+    // is the one in effect. A line without "=" is no setting.
+    const std::string long_value(5000, 'v');
+    open_window_on("[config]\r\nlame_options=-V 2\r\ndirectory=http://127.0.0.1:8123 "
+                   "https://de1.example\r\nMy_Key=\"quoted, as typed\"\r\nlong=" +
+                   long_value +
+                   "\r\nUSE_PROXY=on\r\nnot a setting\r\nmy_key=second\r\nempty=\r\n"
+                   "[stations]\r\nstation_count=1\r\nstation_name_1=A\r\nstation_url_1=u\r\n");
+    command(IDC_SAVE);
+    EXPECT_EQ(read_file(ini_path),
+              "[config]\r\nuse_proxy=on\r\nproxy=null\r\nlame_options=-V 2\r\n"
+              "directory=http://127.0.0.1:8123 https://de1.example\r\n"
+              "My_Key=\"quoted, as typed\"\r\nlong=" +
+                  long_value +
+                  "\r\nempty=\r\n"
+                  "[stations]\r\nstation_count=1\r\nstation_name_1=A\r\nstation_url_1=u\r\n");
+}
+
 TEST_F(EditorTest, SaveOfAnEmptyListLeavesTheFileAndEnds) {
     open_window_on(old_file);
     for (int row = 0; row < 4; row++) {

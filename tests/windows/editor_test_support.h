@@ -216,6 +216,8 @@ class EditorTest : public ::testing::Test {
     // Called on the window's thread for the next file dialog as it comes up, then dropped; it
     // must close the dialog. Without one the dialog is cancelled.
     std::function<void(HWND)> file_dialog_handler;
+    // The same for the next "Find stations" dialog.
+    std::function<void(HWND)> find_dialog_handler;
 
     DWORD window_thread = 0;
     // Set, with shown_editor, when a "Station Editor" window comes up.
@@ -306,8 +308,9 @@ class EditorTest : public ::testing::Test {
             return;
         }
         handled.push_back(window);
-        if (title == "Import m3u playlist") {
-            if (auto handler = std::exchange(file_dialog_handler, nullptr))
+        if (title == "Import m3u playlist" || title == "Find stations") {
+            auto &next = title == "Find stations" ? find_dialog_handler : file_dialog_handler;
+            if (auto handler = std::exchange(next, nullptr))
                 handler(window);
             else
                 PostMessageA(window, WM_COMMAND, IDCANCEL, 0);

@@ -1,7 +1,9 @@
 // The editor's window, its loading and its list commands, driven by the messages a
 // user's clicks send.
 #include "editor_test_support.h"
+#include "find_dialog.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -26,123 +28,142 @@ std::vector<std::pair<std::string, std::string>> numbered_rows(int count) {
 
 const std::string spaces15(15, ' ');
 
-// --- The window's template -----------------------------------------------------------
+// --- What the user sees and reaches ---------------------------------------------------
 
-struct control_template {
+std::string text_of(HWND window) {
+    char text[256] = "";
+    GetWindowTextA(window, text, sizeof text);
+    std::string shown = text;
+    shown.erase(std::remove(shown.begin(), shown.end(), '&'), shown.end()); // mnemonics
+    return shown;
+}
+
+std::string class_name(HWND window) {
+    char name[64] = "";
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+// The controls Tab reaches, in order, starting from the first.
+std::vector<int> tab_order(HWND window) {
+    std::vector<int> order;
+    HWND first = GetNextDlgTabItem(window, nullptr, FALSE);
+    for (HWND at = first; at && order.size() < 50; at = GetNextDlgTabItem(window, at, FALSE)) {
+        order.push_back(GetDlgCtrlID(at));
+        if (GetNextDlgTabItem(window, at, FALSE) == first)
+            break;
+    }
+    return order;
+}
+
+// The text a screen reader names a control by: the nearest label before it.
+std::string label_of(HWND control) {
+    for (HWND at = GetWindow(control, GW_HWNDPREV); at; at = GetWindow(at, GW_HWNDPREV))
+        if (class_name(at) == "Static" && !text_of(at).empty())
+            return text_of(at);
+    return "";
+}
+
+struct shown_control {
     int id;
-    const char *kind; // the system class
-    const char *caption;
-    short x, y, cx, cy;
-    DWORD style;
-    DWORD extended_style;
+    const char *text; // the button's caption, or the label naming the field
 };
 
-// A template names a system class by its ordinal or by its name.
-bool is_class(WORD ordinal, const std::wstring &name, const char *kind) {
-    const struct {
-        const char *kind;
-        WORD ordinal;
-    } classes[] = {{"Button", 0x80}, {"Edit", 0x81}, {"Static", 0x82}, {"ListBox", 0x83}};
-    for (const auto &known : classes)
-        if (std::string(known.kind) == kind)
-            return ordinal == known.ordinal ||
-                   lstrcmpiA(std::string(name.begin(), name.end()).c_str(), kind) == 0;
-    return false;
+// Every control is visible, enabled and reachable with Tab in this order, each button says
+// what it does and each field has its label; Enter presses default_id; nothing overlaps
+// and nothing lies outside the window.
+void expect_usable(HWND window, const std::vector<shown_control> &tab_stops, int default_id) {
+    std::vector<int> ids;
+    for (const shown_control &control : tab_stops)
+        ids.push_back(control.id);
+    EXPECT_EQ(tab_order(window), ids);
+    RECT client;
+    GetClientRect(window, &client);
+    std::vector<RECT> taken;
+    for (const shown_control &control : tab_stops) {
+        HWND item = GetDlgItem(window, control.id);
+        SCOPED_TRACE(control.text);
+        ASSERT_NE(item, nullptr);
+        EXPECT_TRUE(IsWindowVisible(item));
+        EXPECT_TRUE(IsWindowEnabled(item));
+        bool is_button = class_name(item) == "Button";
+        EXPECT_EQ(is_button ? text_of(item) : label_of(item), control.text);
+        RECT box;
+        GetWindowRect(item, &box);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT *>(&box), 2);
+        RECT inside;
+        EXPECT_TRUE(IntersectRect(&inside, &box, &client) && EqualRect(&inside, &box));
+        for (const RECT &other : taken)
+            EXPECT_FALSE(IntersectRect(&inside, &box, &other)) << "overlaps another control";
+        taken.push_back(box);
+    }
+    EXPECT_EQ(LOWORD(SendMessageA(window, DM_GETDEFID, 0, 0)), default_id);
+    LONG style = GetWindowLongA(window, GWL_STYLE);
+    EXPECT_TRUE(style & WS_SYSMENU);
+    EXPECT_FALSE(style & (WS_THICKFRAME | WS_MAXIMIZEBOX));
 }
 
-const WORD *skip_string_or_ordinal(const WORD *at, WORD *ordinal, std::wstring *text) {
-    if (*at == 0xFFFF) {
-        if (ordinal)
-            *ordinal = at[1];
-        return at + 2;
-    }
-    while (*at) {
-        if (text)
-            text->push_back(static_cast<wchar_t>(*at));
-        at++;
-    }
-    return at + 1;
+TEST_F(EditorTest, EveryControlIsLabelledReachableAndUsable) {
+    open_window();
+    EXPECT_EQ(text_of(dialog), "Station Editor");
+    expect_usable(dialog,
+                  {{IDC_STATION_LIST, ""},
+                   {IDC_STATION_NAME, "Station Name"},
+                   {IDC_STATION_URL, "Station URL"},
+                   {IDC_SAVE, "Save"},
+                   {IDC_ADD, "Add"},
+                   {IDC_UPDATE, "Update"},
+                   {IDC_DELETE, "Delete"},
+                   {IDC_UP, "UP"},
+                   {IDC_DOWN, "DOWN"},
+                   {IDC_IMPORT_M3U, "Import m3u"},
+                   {IDC_FIND, "Find..."}},
+                  IDC_SAVE);
+    EXPECT_TRUE(GetWindowLongA(dialog, GWL_STYLE) & WS_MINIMIZEBOX);
+    // The list shows many rows and only one is chosen at a time.
+    EXPECT_EQ(SendMessageA(station_listbox, LB_GETSELCOUNT, 0, 0), LB_ERR);
+    RECT list, name;
+    GetWindowRect(station_listbox, &list);
+    GetWindowRect(GetDlgItem(dialog, IDC_STATION_NAME), &name);
+    EXPECT_GT(list.bottom - list.top, 10 * (name.bottom - name.top));
+    // Find... stands beside Import m3u, the other way to add many stations.
+    RECT import, find;
+    GetWindowRect(GetDlgItem(dialog, IDC_IMPORT_M3U), &import);
+    GetWindowRect(GetDlgItem(dialog, IDC_FIND), &find);
+    EXPECT_EQ(find.top, import.top);
+    EXPECT_GT(find.left, import.right - 1);
+    EXPECT_LT(find.left - import.right, import.right - import.left);
 }
 
-std::string narrow(const std::wstring &text) {
-    return std::string(text.begin(), text.end());
-}
-
-TEST_F(EditorTest, WindowTemplateHasTheControlsTheUserSees) {
-    HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(IDD_EDITOR), MAKEINTRESOURCEA(5));
-    ASSERT_NE(found, nullptr);
-    const BYTE *data = static_cast<const BYTE *>(LockResource(LoadResource(nullptr, found)));
-    ASSERT_NE(data, nullptr);
-
-    const WORD *words = reinterpret_cast<const WORD *>(data);
-    ASSERT_EQ(words[0], 1);      // DLGTEMPLATEEX
-    ASSERT_EQ(words[1], 0xFFFF); // its signature
-    DWORD extended_style, style;
-    std::memcpy(&extended_style, data + 8, 4);
-    std::memcpy(&style, data + 12, 4);
-    WORD count = words[8];
-    const short *frame = reinterpret_cast<const short *>(data + 18);
-    EXPECT_EQ(style, DWORD(DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION |
-                           WS_SYSMENU | WS_MINIMIZEBOX));
-    EXPECT_EQ(extended_style, 0u);
-    EXPECT_EQ(frame[2], 311);
-    EXPECT_EQ(frame[3], 261);
-    const WORD *at = reinterpret_cast<const WORD *>(data + 26);
-    at = skip_string_or_ordinal(at, nullptr, nullptr); // menu
-    at = skip_string_or_ordinal(at, nullptr, nullptr); // class
-    std::wstring caption, font;
-    at = skip_string_or_ordinal(at, nullptr, &caption);
-    EXPECT_EQ(narrow(caption), "Station Editor");
-    EXPECT_EQ(at[0], 8); // points
-    at = skip_string_or_ordinal(at + 3, nullptr, &font);
-    EXPECT_EQ(narrow(font), "Ms Shell Dlg");
-
-    const DWORD child = WS_CHILD | WS_VISIBLE;
-    const DWORD edge = WS_EX_STATICEDGE;
-    const control_template expected[] = {
-        {IDC_STATION_LIST, "ListBox", "", 6, 6, 297, 163,
-         child | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_DISABLENOSCROLL | LBS_NOINTEGRALHEIGHT,
-         edge},
-        {-1, "Static", "Station Name", 8, 179, 44, 8, child | SS_LEFT, 0},
-        {-1, "Static", "Station URL", 11, 198, 40, 8, child | SS_LEFT, 0},
-        {IDC_STATION_NAME, "Edit", "", 65, 179, 237, 12, child | WS_TABSTOP | ES_AUTOHSCROLL, edge},
-        {IDC_STATION_URL, "Edit", "", 65, 196, 237, 12, child | WS_TABSTOP | ES_AUTOHSCROLL, edge},
-        {IDC_SAVE, "Button", "Save", 255, 226, 48, 15, child | WS_TABSTOP | BS_DEFPUSHBUTTON, edge},
-        {IDC_ADD, "Button", "Add", 101, 226, 49, 14, child | WS_TABSTOP, edge},
-        {IDC_UPDATE, "Button", "Update", 152, 226, 50, 14, child | WS_TABSTOP, edge},
-        {IDC_DELETE, "Button", "Delete", 203, 226, 50, 14, child | WS_TABSTOP, edge},
-        {IDC_UP, "Button", "UP", 7, 225, 32, 14, child | WS_TABSTOP, edge},
-        {IDC_DOWN, "Button", "DOWN", 41, 225, 31, 14, child | WS_TABSTOP, edge},
-        {IDC_IMPORT_M3U, "Button", "Import m3u", 101, 243, 49, 15, child | WS_TABSTOP, edge},
-    };
-    ASSERT_EQ(count, std::size(expected));
-    for (const control_template &control : expected) {
-        // Items start on a 4-byte boundary.
-        uintptr_t offset = reinterpret_cast<const BYTE *>(at) - data;
-        const BYTE *item = data + ((offset + 3) & ~uintptr_t(3));
-        DWORD item_extended_style, item_style, id;
-        std::memcpy(&item_extended_style, item + 4, 4);
-        std::memcpy(&item_style, item + 8, 4);
-        const short *box = reinterpret_cast<const short *>(item + 12);
-        std::memcpy(&id, item + 20, 4);
-        WORD ordinal = 0;
-        std::wstring class_name, text;
-        at = skip_string_or_ordinal(reinterpret_cast<const WORD *>(item + 24), &ordinal,
-                                    &class_name);
-        at = skip_string_or_ordinal(at, nullptr, &text);
-        at = reinterpret_cast<const WORD *>(reinterpret_cast<const BYTE *>(at + 1) + *at);
-
-        SCOPED_TRACE(control.caption[0] ? control.caption : std::to_string(control.id).c_str());
-        EXPECT_EQ(static_cast<int>(id), control.id);
-        EXPECT_TRUE(is_class(ordinal, class_name, control.kind)) << narrow(class_name);
-        EXPECT_EQ(narrow(text), control.caption);
-        EXPECT_EQ(box[0], control.x);
-        EXPECT_EQ(box[1], control.y);
-        EXPECT_EQ(box[2], control.cx);
-        EXPECT_EQ(box[3], control.cy);
-        EXPECT_EQ(item_style, control.style);
-        EXPECT_EQ(item_extended_style, control.extended_style);
-    }
+TEST_F(EditorTest, FindDialogIsLabelledReachableAndUsable) {
+    open_window();
+    find_dialog_handler = [](HWND) {}; // stays open for the checks
+    HWND find = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_FIND), dialog,
+                                   find_dialog, 0);
+    ASSERT_NE(find, nullptr);
+    ShowWindow(find, SW_SHOW);
+    EXPECT_EQ(text_of(find), "Find stations");
+    EXPECT_EQ(GetWindow(find, GW_OWNER), dialog);
+    expect_usable(find,
+                  {{IDC_FIND_NAME, "Name"},
+                   {IDC_FIND_SEARCH, "Search"},
+                   {IDC_FIND_TAG, "Tag"},
+                   {IDC_FIND_COUNTRY, "Country"},
+                   {IDC_FIND_CODEC, "Codec"},
+                   {IDC_FIND_RESULTS, "Results"},
+                   {IDC_FIND_ADD, "Add"},
+                   {IDCANCEL, "Close"}},
+                  IDC_FIND_SEARCH);
+    // Several results can be chosen at once.
+    EXPECT_NE(SendDlgItemMessageA(find, IDC_FIND_RESULTS, LB_GETSELCOUNT, 0, 0), LB_ERR);
+    // Add with nothing chosen says why instead of doing nothing silently.
+    SendMessageA(find, WM_COMMAND, IDC_FIND_ADD, 0);
+    EXPECT_EQ(text_of(GetDlgItem(find, IDC_FIND_STATUS)), "Select the stations to add first.");
+    EXPECT_EQ(row_count(), 0);
+    // Escape closes it, as Close does.
+    SendMessageA(find, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_FALSE(IsWindowVisible(find));
+    DestroyWindow(find);
 }
 
 // --- Loading -------------------------------------------------------------------------
