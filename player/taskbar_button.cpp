@@ -67,9 +67,10 @@ void describe_buttons(THUMBBUTTON buttons[2]) {
     std::swprintf(buttons[1].szTip, 260, L"%ls", recording ? L"Stop recording" : L"Record");
 }
 
+// Also when the taskbar restarted (Explorer ended and came back): the buttons it had are
+// gone with it, so they are added anew.
 void create_taskbar_button() {
-    if (taskbar)
-        return; // the taskbar restarted: the buttons it had are gone with it
+    release_taskbar_button();
     if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
                                 reinterpret_cast<void **>(&taskbar))))
         return;

@@ -324,10 +324,15 @@ TEST_F(Taskbar, ThumbnailButtonsPlayStopAndRecordAndShowTheirState) {
     thumb_click(IDC_THUMB_PLAY_STOP); // plays the station again
     ASSERT_TRUE(wait_for_connection("a1", 2));
 
-    // A second announcement (the taskbar restarted) keeps the one taskbar object.
+    // A second announcement: the taskbar restarted and lost the buttons; they come back.
+    {
+        std::lock_guard<std::mutex> guard(taskbar.lock);
+        taskbar.tips.clear();
+    }
     announce_button();
     std::lock_guard<std::mutex> guard(taskbar.lock);
-    EXPECT_EQ(taskbar.initialised, 1);
+    EXPECT_EQ(taskbar.initialised, 2);
+    EXPECT_EQ(taskbar.tips, (std::vector<std::wstring>{L"Stop", L"Record"}));
 }
 
 TEST_F(Taskbar, ProgressFollowsTheBufferingPercentageThenGoes) {
