@@ -134,6 +134,8 @@ void status_timer_tick() {
     }
     KillTimer(main_window, STATUS_TIMER_ID);
     end_buffering_progress();
+    // An older request that failed after this one was made cleared the flag: this plays.
+    set_running(true);
     begin_now_playing();
     BASS_ChannelSetSync(stream, BASS_SYNC_END, 0, end_sync, nullptr);
     BASS_ChannelPlay(stream, FALSE);

@@ -1,113 +1,16 @@
 #include "system_media_controls.h"
 
 #include "media_commands.h"
+#include "media_controls_abi.h"
 #include "player_state.h"
 
 #include <objbase.h>
 
 #include <cwchar>
 
-// The few Windows Runtime interfaces used here, declared from their public documentation:
-// the compiler's headers do not have them. Each vtable lists every method in order; those
-// never called take no parameters worth declaring.
 namespace {
 
-typedef struct hstring_private *HSTRING;
-struct HSTRING_HEADER {
-    void *reserved[3];
-};
-typedef HRESULT(WINAPI *create_reference_function)(const wchar_t *, UINT32, HSTRING_HEADER *,
-                                                   HSTRING *);
-typedef HRESULT(WINAPI *get_factory_function)(HSTRING, REFIID, void **);
-
-typedef HRESULT(STDMETHODCALLTYPE *unused_method)(void *);
-
-struct inspectable_vtable {
-    HRESULT(STDMETHODCALLTYPE *QueryInterface)(void *, REFIID, void **);
-    ULONG(STDMETHODCALLTYPE *AddRef)(void *);
-    ULONG(STDMETHODCALLTYPE *Release)(void *);
-    unused_method GetIids, GetRuntimeClassName, GetTrustLevel;
-};
-
-struct interop_vtable {
-    inspectable_vtable base;
-    HRESULT(STDMETHODCALLTYPE *GetForWindow)(void *, HWND, REFIID, void **);
-};
-
-enum playback_status { status_closed, status_changing, status_stopped, status_playing };
-enum playback_type { type_unknown, type_music };
-enum transport_button {
-    button_play,
-    button_pause,
-    button_stop,
-    button_record,
-    button_fast_forward,
-    button_rewind,
-    button_next,
-    button_previous
-};
-
-struct event_token {
-    INT64 value;
-};
-
-struct controls_vtable {
-    inspectable_vtable base;
-    unused_method get_PlaybackStatus;
-    HRESULT(STDMETHODCALLTYPE *put_PlaybackStatus)(void *, int);
-    HRESULT(STDMETHODCALLTYPE *get_DisplayUpdater)(void *, void **);
-    unused_method get_SoundLevel, get_IsEnabled;
-    HRESULT(STDMETHODCALLTYPE *put_IsEnabled)(void *, boolean);
-    unused_method get_IsPlayEnabled;
-    HRESULT(STDMETHODCALLTYPE *put_IsPlayEnabled)(void *, boolean);
-    unused_method get_IsStopEnabled;
-    HRESULT(STDMETHODCALLTYPE *put_IsStopEnabled)(void *, boolean);
-    unused_method get_IsPauseEnabled;
-    HRESULT(STDMETHODCALLTYPE *put_IsPauseEnabled)(void *, boolean);
-    unused_method get_IsRecordEnabled, put_IsRecordEnabled, get_IsFastForwardEnabled,
-        put_IsFastForwardEnabled, get_IsRewindEnabled, put_IsRewindEnabled, get_IsPreviousEnabled;
-    HRESULT(STDMETHODCALLTYPE *put_IsPreviousEnabled)(void *, boolean);
-    unused_method get_IsNextEnabled;
-    HRESULT(STDMETHODCALLTYPE *put_IsNextEnabled)(void *, boolean);
-    unused_method get_IsChannelUpEnabled, put_IsChannelUpEnabled, get_IsChannelDownEnabled,
-        put_IsChannelDownEnabled;
-    HRESULT(STDMETHODCALLTYPE *add_ButtonPressed)(void *, void *, event_token *);
-    HRESULT(STDMETHODCALLTYPE *remove_ButtonPressed)(void *, event_token);
-};
-
-struct display_updater_vtable {
-    inspectable_vtable base;
-    unused_method get_Type;
-    HRESULT(STDMETHODCALLTYPE *put_Type)(void *, int);
-    unused_method get_AppMediaId, put_AppMediaId, get_Thumbnail, put_Thumbnail;
-    HRESULT(STDMETHODCALLTYPE *get_MusicProperties)(void *, void **);
-    unused_method get_VideoProperties, get_ImageProperties, CopyFromFileAsync, ClearAll;
-    HRESULT(STDMETHODCALLTYPE *Update)(void *);
-};
-
-struct music_properties_vtable {
-    inspectable_vtable base;
-    unused_method get_Title;
-    HRESULT(STDMETHODCALLTYPE *put_Title)(void *, HSTRING);
-    unused_method get_AlbumArtist, put_AlbumArtist, get_Artist;
-    HRESULT(STDMETHODCALLTYPE *put_Artist)(void *, HSTRING);
-};
-
-struct button_arguments_vtable {
-    inspectable_vtable base;
-    HRESULT(STDMETHODCALLTYPE *get_Button)(void *, int *);
-};
-
-template <typename Vtable> struct runtime_object { const Vtable *methods; };
-
-const GUID interop_id = {
-    0xddb0472d, 0xc911, 0x4a1f, {0x86, 0xd9, 0xdc, 0x3d, 0x71, 0xa9, 0x5f, 0x5a}};
-const GUID controls_id = {
-    0x99fa3ff4, 0x1742, 0x42a6, {0x90, 0x2e, 0x08, 0x7d, 0x41, 0xf9, 0x65, 0xec}};
-const GUID button_handler_id = {
-    0x0557e996, 0x7b23, 0x5bae, {0xaa, 0x81, 0xea, 0x0d, 0x67, 0x11, 0x43, 0xa4}};
-const GUID agile_object_id = {
-    0x94ea2b94, 0xe9cc, 0x49e0, {0xc0, 0xff, 0xee, 0x64, 0xca, 0x8f, 0x5b, 0x90}};
+using namespace media_controls_abi;
 
 HMODULE runtime_library;
 create_reference_function create_string_reference;
@@ -119,13 +22,6 @@ wchar_t shown_artist[256], shown_title[512];
 
 // The ButtonPressed handler. The system calls it on a thread of its own: it only posts the
 // command to the window. One static object, so reference counting has nothing to free.
-struct button_handler_vtable {
-    HRESULT(STDMETHODCALLTYPE *QueryInterface)(void *, REFIID, void **);
-    ULONG(STDMETHODCALLTYPE *AddRef)(void *);
-    ULONG(STDMETHODCALLTYPE *Release)(void *);
-    HRESULT(STDMETHODCALLTYPE *Invoke)(void *, void *, void *);
-};
-
 HRESULT STDMETHODCALLTYPE handler_query(void *self, REFIID id, void **result) {
     if (IsEqualGUID(id, IID_IUnknown) || IsEqualGUID(id, button_handler_id) ||
         IsEqualGUID(id, agile_object_id)) {

@@ -2,6 +2,8 @@
 // window has the focus or not, the shell's hook for the others), the system's media
 // controls being absent (as under Wine), and the taskbar's thumbnail buttons and progress.
 #include "connection.h"
+#include "fake_media_controls.h"
+#include "media_controls_abi.h"
 #include "player_playback_fixture.h"
 #include "system_media_controls.h"
 
@@ -40,6 +42,7 @@ class MediaKeys : public Recording {
         write_station_file(two_groups);
         prepare_stream("http://127.0.0.1:9/a1", 11).buffered = 80000;
         prepare_stream("http://127.0.0.1:9/b1", 12).buffered = 80000;
+        prepare_stream("http://127.0.0.1:9/c1", 13).buffered = 80000;
     }
     size_t connections_to(const char *station) {
         return count_calls("BASS_StreamCreateURL(http://127.0.0.1:9/"s + station + ",0x940000)");
@@ -48,8 +51,9 @@ class MediaKeys : public Recording {
     bool wait_for_connection(const char *station, size_t count) {
         const std::string call =
             "BASS_StreamCreateURL(http://127.0.0.1:9/"s + station + ",0x940000)";
+        // a1, b1 and c1 open the streams 11, 12 and 13.
         const std::string play =
-            station == "a1"s ? "BASS_ChannelPlay(11,0)" : "BASS_ChannelPlay(12,0)";
+            "BASS_ChannelPlay(" + std::to_string(11 + station[0] - 'a') + ",0)";
         return wait_for_fake([&](fake_audio_state &state) {
             return std::count(state.calls.begin(), state.calls.end(), call) ==
                        static_cast<long>(count) &&
@@ -171,6 +175,109 @@ TEST_F(MediaKeys, WithoutTheSystemsMediaControlsThePlayerRunsAsBefore) {
     EXPECT_FALSE(station_running());
     close_player();
     EXPECT_EQ(exit_code, 0);
+}
+
+// The system's media controls, played by fake_media_controls.dll registered for the test as
+// their Windows Runtime class.
+class SystemMediaControls : public MediaKeys {
+  protected:
+    void SetUp() override {
+        MediaKeys::SetUp();
+        wchar_t path[MAX_PATH];
+        GetModuleFileNameW(nullptr, path, MAX_PATH);
+        wcscpy(wcsrchr(path, L'\\') + 1, L"fake_media_controls.dll");
+        HKEY key;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, class_key, 0, nullptr, 0, KEY_WRITE, nullptr,
+                                  &key, nullptr),
+                  ERROR_SUCCESS);
+        const DWORD in_process = 0;
+        RegSetValueExW(key, L"ActivationType", 0, REG_DWORD,
+                       reinterpret_cast<const BYTE *>(&in_process), sizeof in_process);
+        RegSetValueExW(key, L"DllPath", 0, REG_SZ, reinterpret_cast<const BYTE *>(path),
+                       static_cast<DWORD>((wcslen(path) + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+        fake_dll = LoadLibraryW(path);
+        ASSERT_NE(fake_dll, nullptr);
+        snapshot = reinterpret_cast<fake_media_controls_snapshot_function>(
+            reinterpret_cast<void (*)()>(GetProcAddress(fake_dll, "snapshot")));
+        ASSERT_NE(snapshot, nullptr);
+    }
+    void TearDown() override {
+        MediaKeys::TearDown();
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, class_key);
+        if (fake_dll)
+            FreeLibrary(fake_dll);
+    }
+    fake_media_controls_state shown() {
+        fake_media_controls_state state;
+        snapshot(&state);
+        return state;
+    }
+    // Presses a button of the controls, from this thread as the system does from its own.
+    void press(int button) {
+        using namespace media_controls_abi;
+        static int pressed;
+        static const button_arguments_vtable methods = {{}, [](void *, int *button) -> HRESULT {
+                                                            *button = pressed;
+                                                            return S_OK;
+                                                        }};
+        runtime_object<button_arguments_vtable> arguments = {&methods};
+        pressed = button;
+        auto *handler =
+            static_cast<runtime_object<button_handler_vtable> *>(shown().button_handler);
+        ASSERT_NE(handler, nullptr);
+        handler->methods->Invoke(handler, nullptr, &arguments);
+    }
+    static constexpr const wchar_t *class_key =
+        L"Software\\Microsoft\\WindowsRuntime\\ActivatableClassId\\"
+        L"Windows.Media.SystemMediaTransportControls";
+    HMODULE fake_dll = nullptr;
+    fake_media_controls_snapshot_function snapshot = nullptr;
+};
+
+enum { shown_stopped = 2, shown_playing = 3 };
+enum { press_play, press_pause, press_stop, press_next = 6, press_previous = 7 };
+
+TEST_F(SystemMediaControls, ShowStationSongAndStateAndAnswerTheirButtons) {
+    write_station_file("[stations]\r\nstation_count=3\r\n"
+                       "station_name_1=a1\r\nstation_url_1=http://127.0.0.1:9/a1\r\n"
+                       "station_name_2=b1\r\nstation_url_2=http://127.0.0.1:9/b1\r\n"
+                       "station_name_3=c1\r\nstation_url_3=http://127.0.0.1:9/c1\r\n");
+    ASSERT_TRUE(start_player());
+    ASSERT_TRUE(system_media_controls_attached());
+    EXPECT_EQ(shown().window, main_window);
+    EXPECT_TRUE(shown().enabled);
+    EXPECT_EQ(shown().status, shown_stopped);
+
+    choose(1);
+    ASSERT_TRUE(wait_for_connection("b1", 1));
+    EXPECT_TRUE(eventually(
+        [&] { return shown().status == shown_playing && std::wstring(shown().artist) == L"b1"; }));
+    {
+        std::lock_guard<std::mutex> guard(fake.lock);
+        fake.streams[12].tags[BASS_TAG_META] = "StreamTitle='Song Two';";
+    }
+    fire_syncs(12, BASS_SYNC_META);
+    EXPECT_TRUE(eventually([&] { return std::wstring(shown().title) == L"Song Two"; }));
+    const int updates = shown().updates;
+
+    press(press_next);
+    ASSERT_TRUE(wait_for_connection("c1", 1));
+    EXPECT_TRUE(eventually([&] { return std::wstring(shown().artist) == L"c1"; }));
+    EXPECT_GT(shown().updates, updates);
+    press(press_pause);
+    EXPECT_TRUE(eventually([&] { return !station_running() && shown().status == shown_stopped; }));
+    press(press_play);
+    ASSERT_TRUE(wait_for_connection("c1", 2));
+    press(press_stop);
+    EXPECT_TRUE(eventually([&] { return !station_running(); }));
+    press(press_previous);
+    ASSERT_TRUE(wait_for_connection("b1", 2));
+    EXPECT_EQ(connections_to("a1"), 0u);
+
+    close_player();
+    EXPECT_EQ(shown().button_handler, nullptr);
+    EXPECT_FALSE(shown().enabled);
 }
 
 // A stand-in for the taskbar, registered on the player's thread in place of the system's:
