@@ -106,7 +106,7 @@ class Accessibility : public Playback {
     }
 };
 
-TEST_F(Accessibility, EveryControlReadsOutWithItsNameAndRole) {
+TEST_F(Accessibility, EveryControlReadsOutWithItsNameAndRoleAndTabGoesTopToBottom) {
     ASSERT_TRUE(start_player());
     for (const expected_accessible &expected : controls_in_order) {
         const accessible_reading reading = read_out(GetDlgItem(main_window, expected.id));
@@ -118,10 +118,7 @@ TEST_F(Accessibility, EveryControlReadsOutWithItsNameAndRole) {
     EXPECT_EQ(bitrate.role, ROLE_SYSTEM_STATICTEXT);
     // The window itself reads as the program's name.
     EXPECT_EQ(read_out(main_window).name, L"Brevora");
-}
 
-TEST_F(Accessibility, TabGoesThroughTheControlsTopToBottom) {
-    ASSERT_TRUE(start_player());
     HWND control = GetDlgItem(main_window, controls_in_order[0].id);
     for (const expected_accessible &expected : controls_in_order) {
         EXPECT_EQ(GetDlgCtrlID(control), expected.id);
