@@ -61,10 +61,11 @@ void describe_buttons(THUMBBUTTON buttons[2]) {
     }
     buttons[0].iId = IDC_THUMB_PLAY_STOP;
     buttons[0].hIcon = running ? stop_icon : play_icon;
-    std::swprintf(buttons[0].szTip, 260, L"%ls", running ? L"Stop" : L"Play");
+    const size_t tip_size = sizeof buttons[0].szTip / sizeof(wchar_t);
+    std::swprintf(buttons[0].szTip, tip_size, L"%ls", running ? L"Stop" : L"Play");
     buttons[1].iId = IDC_THUMB_RECORD;
     buttons[1].hIcon = record_icon;
-    std::swprintf(buttons[1].szTip, 260, L"%ls", recording ? L"Stop recording" : L"Record");
+    std::swprintf(buttons[1].szTip, tip_size, L"%ls", recording ? L"Stop recording" : L"Record");
 }
 
 // Also when the taskbar restarted (Explorer ended and came back): the buttons it had are
