@@ -4,6 +4,7 @@
 #include "player_ids.h"
 #include "player_state.h"
 #include "recording.h"
+#include "taskbar_button.h"
 #include "worker_threads.h"
 
 #include <atomic>
@@ -16,6 +17,17 @@ namespace {
 
 const DWORD stream_flags = BASS_STREAM_BLOCK | BASS_STREAM_STATUS | BASS_STREAM_AUTOFREE;
 
+// From a connection request until Stop, the end of the stream or a failed connection. Set
+// on the window's thread; workers and library threads clear it.
+std::atomic<bool> running{false};
+
+// Any thread: the playing state changed; the window's thread tells the system (media
+// controls, taskbar) when it reads the message.
+void set_running(bool now_running) {
+    running.store(now_running);
+    PostMessageW(main_window, WM_PLAYBACK_CHANGED, 0, 0);
+}
+
 // Library thread: shows the server's status text of the newest request.
 void CALLBACK status_proc(const void *buffer, DWORD length, void *user) {
     if (length == 0 && buffer &&
@@ -25,6 +37,7 @@ void CALLBACK status_proc(const void *buffer, DWORD length, void *user) {
 
 // Library thread: the stream has ended.
 void CALLBACK end_sync(HSYNC, DWORD, DWORD, void *) {
+    set_running(false);
     set_line_text(IDC_STATION_LINE, "not playing");
     set_line_text(IDC_TITLE_LINE, "");
     set_line_text(IDC_INFO_LINE, "");
@@ -58,6 +71,7 @@ unsigned __stdcall connection_worker(void *argument) {
     LeaveCriticalSection(&stream_lock);
 
     if (!stream) {
+        set_running(false);
         set_line_text(IDC_STATION_LINE, "not playing");
         show_error("Can't play the stream");
         return 0;
@@ -84,8 +98,20 @@ DWORD buffer_progress(HSTREAM stream) {
 
 void start_connection_worker(const char *url) {
     char *url_copy = _strdup(url);
-    if (url_copy && !start_worker(connection_worker, url_copy))
+    if (!url_copy)
+        return;
+    if (start_worker(connection_worker, url_copy))
+        set_running(true);
+    else
         std::free(url_copy);
+}
+
+bool station_running() {
+    return running.load();
+}
+
+void reset_station_running() {
+    running.store(false);
 }
 
 void status_timer_tick() {
@@ -94,6 +120,7 @@ void status_timer_tick() {
     if (connected == static_cast<QWORD>(-1)) {
         // The stream ended and was freed while buffering: nothing will ever play.
         KillTimer(main_window, STATUS_TIMER_ID);
+        set_running(false);
         set_line_text(IDC_STATION_LINE, "not playing");
         return;
     }
@@ -102,9 +129,13 @@ void status_timer_tick() {
         char text[32];
         std::snprintf(text, sizeof text, "buffering... %d%%", static_cast<int>(progress));
         set_line_text(IDC_STATION_LINE, text);
+        show_buffering_progress(static_cast<int>(progress));
         return;
     }
     KillTimer(main_window, STATUS_TIMER_ID);
+    end_buffering_progress();
+    // An older request that failed after this one was made cleared the flag: this plays.
+    set_running(true);
     begin_now_playing();
     BASS_ChannelSetSync(stream, BASS_SYNC_END, 0, end_sync, nullptr);
     BASS_ChannelPlay(stream, FALSE);
@@ -112,10 +143,16 @@ void status_timer_tick() {
 
 void stop_command() {
     SetFocus(main_window);
+    stop_playback();
+}
+
+void stop_playback() {
     stop_recording(true);
     // A tick after the stream is gone would only poll a dead handle.
     KillTimer(main_window, STATUS_TIMER_ID);
+    end_buffering_progress();
     BASS_StreamFree(current_stream.load());
+    set_running(false);
 }
 
 void show_error(const char *text) {

@@ -1,12 +1,16 @@
 #include "main_dialog.h"
 
 #include "connection.h"
+#include "media_commands.h"
 #include "player_ids.h"
 #include "player_state.h"
 #include "recording.h"
 #include "station_file.h"
 #include "station_menu.h"
+#include "system_media_controls.h"
+#include "taskbar_button.h"
 #include "version.h"
+#include "window_appearance.h"
 #include "worker_threads.h"
 
 #include <commctrl.h>
@@ -66,6 +70,13 @@ void set_up_dialog(HWND window) {
     read_network_settings();
 
     InitializeCriticalSection(&stream_lock);
+
+    // The system's media controls hand the media keys over themselves; without them the
+    // shell's hook brings those the window with the focus leaves unanswered.
+    if (!attach_system_media_controls(window))
+        listen_to_shell_app_commands(window);
+    follow_system_dark_mode(window);
+    annotate_for_screen_readers(window);
 }
 
 void show_about() {
@@ -90,6 +101,15 @@ INT_PTR dispatch_command(int command_id) {
     case IDC_RECORD:
         record_command();
         return TRUE;
+    case IDC_THUMB_PLAY_STOP:
+        run_media_command(media_command::play_pause);
+        return TRUE;
+    case IDC_THUMB_RECORD:
+        // The Record button does not toggle itself for a click elsewhere.
+        CheckDlgButton(main_window, IDC_RECORD,
+                       IsDlgButtonChecked(main_window, IDC_RECORD) ? BST_UNCHECKED : BST_CHECKED);
+        toggle_recording();
+        return TRUE;
     default:
         if (command_id >= IDM_FIRST_STATION && command_id <= IDM_LAST_STATION) {
             choose_station(command_id);
@@ -109,9 +129,47 @@ void change_volume(HWND scrolled_control) {
 // Releasing the library first makes any worker still connecting return at once, so the
 // wait for the workers is short; only then is the lock they use destroyed.
 void tear_down_dialog() {
+    detach_system_media_controls();
+    stop_listening_to_shell_app_commands(main_window);
+    release_taskbar_button();
+    remove_screen_reader_annotations(main_window);
     BASS_Free();
     finish_workers();
     DeleteCriticalSection(&stream_lock);
+}
+
+// The station (its name in the Stations menu) and the song, for the system's media controls.
+void show_now_playing_to_system() {
+    wchar_t station_name[256] = L"";
+    if (station_running())
+        GetMenuStringW(station_menus[0], IDM_FIRST_STATION + current_station, station_name,
+                       sizeof station_name / sizeof(wchar_t), MF_BYCOMMAND);
+    wchar_t song_title[512] = L"";
+    GetDlgItemTextW(main_window, IDC_TITLE_LINE, song_title, sizeof song_title / sizeof(wchar_t));
+    show_media_texts(station_name, song_title);
+}
+
+// After anything that may have started or stopped a station or a recording.
+void show_state_to_system() {
+    show_media_playback(station_running());
+    show_now_playing_to_system();
+    update_taskbar_buttons();
+}
+
+INT_PTR answer(HWND window, LRESULT result) {
+    SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
+    return TRUE;
+}
+
+// Messages whose identifiers the system registers at run time, and the system's own.
+INT_PTR dispatch_system_message(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (handle_shell_hook_message(message, wparam, lparam)) {
+        show_state_to_system();
+        return answer(window, TRUE);
+    }
+    if (handle_taskbar_message(message))
+        return TRUE;
+    return FALSE;
 }
 
 } // namespace
@@ -125,8 +183,34 @@ INT_PTR CALLBACK player_dialog(HWND window, UINT message, WPARAM wparam, LPARAM 
     case WM_INITDIALOG:
         set_up_dialog(window);
         return FALSE;
-    case WM_COMMAND:
-        return dispatch_command(LOWORD(wparam));
+    case WM_COMMAND: {
+        const INT_PTR result = dispatch_command(LOWORD(wparam));
+        update_taskbar_buttons();
+        return result;
+    }
+    case WM_APPCOMMAND:
+        // Unanswered, the command goes on to the system and to other programs.
+        if (!run_app_command(GET_APPCOMMAND_LPARAM(lparam)))
+            return FALSE;
+        show_state_to_system();
+        return answer(window, TRUE);
+    case WM_SYSTEM_MEDIA_BUTTON:
+        if (wparam <= static_cast<WPARAM>(media_command::previous))
+            run_media_command(static_cast<media_command>(wparam));
+        show_state_to_system();
+        return TRUE;
+    case WM_PLAYBACK_CHANGED:
+        show_state_to_system();
+        return TRUE;
+    case WM_NOW_PLAYING_CHANGED:
+        announce_title_change(window);
+        show_now_playing_to_system();
+        return TRUE;
+    case WM_SETTINGCHANGE:
+        if (lparam &&
+            lstrcmpW(reinterpret_cast<const wchar_t *>(lparam), L"ImmersiveColorSet") == 0)
+            follow_system_dark_mode(window);
+        return FALSE;
     case WM_HSCROLL:
         change_volume(reinterpret_cast<HWND>(lparam));
         return FALSE;
@@ -148,6 +232,6 @@ INT_PTR CALLBACK player_dialog(HWND window, UINT message, WPARAM wparam, LPARAM 
         tear_down_dialog();
         return FALSE;
     default:
-        return FALSE;
+        return dispatch_system_message(window, message, wparam, lparam);
     }
 }

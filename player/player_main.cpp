@@ -1,5 +1,6 @@
 #include "player_main.h"
 
+#include "connection.h"
 #include "main_dialog.h"
 #include "player_ids.h"
 #include "player_state.h"
@@ -7,6 +8,7 @@
 #include "worker_threads.h"
 
 #include <commctrl.h>
+#include <objbase.h>
 
 #include <cstdlib>
 
@@ -26,6 +28,7 @@ void reset_player_state() {
     proxy_setting[0] = '\0';
     encoder_options[0] = '\0';
     reset_workers();
+    reset_station_running();
 }
 
 void free_tables() {
@@ -64,8 +67,13 @@ int player_main() {
         free_tables();
         return 0;
     }
+    // The taskbar, the system's media controls and the screen-reader annotations are COM
+    // objects of the window's thread.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PLAYER), nullptr, player_dialog,
                     0);
+    if (SUCCEEDED(com))
+        CoUninitialize();
     free_tables();
     return 0;
 }

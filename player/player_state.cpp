@@ -1,5 +1,7 @@
 #include "player_state.h"
 
+#include "player_ids.h"
+
 HWND main_window;
 char **station_urls;
 int station_total;
@@ -18,10 +20,21 @@ bool recording_started;
 char proxy_setting[proxy_setting_size];
 char encoder_options[encoder_options_size];
 
+namespace {
+
+void tell_title_change(int control_id) {
+    if (control_id == IDC_TITLE_LINE)
+        PostMessageW(main_window, WM_NOW_PLAYING_CHANGED, 0, 0);
+}
+
+} // namespace
+
 void set_line_text(int control_id, const char *text) {
     SendDlgItemMessageA(main_window, control_id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    tell_title_change(control_id);
 }
 
 void set_line_wide(int control_id, const wchar_t *text) {
     SendDlgItemMessageW(main_window, control_id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    tell_title_change(control_id);
 }

@@ -35,6 +35,10 @@ extern bool recording_started;
 extern char proxy_setting[proxy_setting_size]; // the library keeps reading it: lives forever
 extern char encoder_options[encoder_options_size];
 
+// Posted after the song title line changed: the window's thread tells screen readers and the
+// system's media controls.
+#define WM_NOW_PLAYING_CHANGED (WM_APP + 5)
+
 // Replaces a control's text; the window's thread carries it out, other threads wait for it.
 void set_line_text(int control_id, const char *text);
 void set_line_wide(int control_id, const wchar_t *text);

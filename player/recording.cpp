@@ -104,6 +104,10 @@ bool stop_recording(bool reset_controls) {
 
 void record_command() {
     SetFocus(main_window);
+    toggle_recording();
+}
+
+void toggle_recording() {
     BASS_CHANNELINFO info;
     if (!BASS_ChannelGetInfo(current_stream.load(), &info)) {
         release_record_button();

@@ -10,6 +10,9 @@ bool stop_recording(bool reset_controls);
 
 // The Record button: starts a recording, or finishes the running one.
 void record_command();
+// The same without moving the focus (the taskbar's Record button); the Record button's
+// check mark must already show the state asked for.
+void toggle_recording();
 
 // Replaces record_target with the text form of a new UUID.
 void make_uuid_name();

@@ -14,6 +14,9 @@
 #define IDC_STATIONS 1012
 #define IDC_RECORD 1013
 #define IDC_BITRATE_LABEL 1015
+// Buttons of the taskbar's thumbnail toolbar: their clicks arrive as commands.
+#define IDC_THUMB_PLAY_STOP 1020
+#define IDC_THUMB_RECORD 1021
 
 // Menu command of row index i is IDM_FIRST_STATION + i.
 #define IDM_FIRST_STATION 2000

@@ -38,6 +38,8 @@ void PlayerHarness::write_station_file(const std::string &content, const call_si
 
 bool PlayerHarness::start_player() {
     player_thread = std::thread([this] {
+        if (before_start)
+            before_start();
         exit_code = player_main();
         player_ended = true;
         SetEvent(ended_event);

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -36,6 +37,8 @@ class PlayerHarness : public ::testing::Test {
     // The text of a message box, and closes it.
     std::wstring answer_message_box(HWND box);
 
+    // Runs on the player's thread just before the player starts (tests set up COM there).
+    std::function<void()> before_start;
     std::thread player_thread;
     int exit_code = -1;
     std::atomic<bool> player_ended{false};

@@ -1,6 +1,6 @@
 // The main window: its layout and texts, set-up, volume, command dispatch, About, close and
 // destroy, and the version check at start.
-#include "fake_player_window.h"
+#include "player_playback_fixture.h"
 #include "main_dialog.h"
 #include "player_ids.h"
 #include "player_main.h"
@@ -14,57 +14,13 @@
 
 namespace {
 
-struct expected_control {
-    int id;
-    const char *class_name;
-    const char *text;
-    RECT place; // dialog units: x, y, width, height
-};
-
-const expected_control player_controls[] = {
-    {IDC_VOLUME_SLIDER, TRACKBAR_CLASSA, "", {30, 19, 50, 12}},
-    {IDC_PLAY, "Button", "Play", {110, 17, 28, 15}},
-    {IDC_STOP, "Button", "Stop", {142, 17, 28, 15}},
-    {IDC_TITLE_LINE, "Edit", "", {12, 55, 157, 20}},
-    {IDC_STATION_LINE, "Edit", "", {12, 75, 157, 24}},
-    {IDC_INFO_LINE, "Edit", "", {12, 98, 157, 12}},
-    {IDC_RECORD, "Button", "Record", {6, 127, 45, 14}},
-    {IDC_BITRATE_LABEL, "Static", "0 Kbps", {56, 129, 48, 10}},
-    {IDC_STATIONS, "Button", "Stations", {109, 127, 47, 14}},
-    {IDC_ABOUT, "Button", "?", {159, 127, 16, 14}},
-};
-
-// The controls without an identifier, found by their text.
-const expected_control player_labels[] = {
-    {-1, "Button", "Playback", {6, 3, 170, 39}},
-    {-1, "Static", "Vol -", {11, 20, 16, 9}},
-    {-1, "Static", "Vol +", {84, 20, 19, 9}},
-    {-1, "Button", "Now Playing", {6, 44, 170, 78}},
-};
+using namespace std::string_literals;
 
 RECT place_in_client(HWND control) {
     RECT place;
     GetWindowRect(control, &place);
     MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT *>(&place), 2);
     return place;
-}
-
-// The dialog manager converts position and size separately, each rounded on its own.
-void expect_place(HWND dialog, HWND control, RECT dialog_units, const char *what,
-                  const call_site &where = call_site::current()) {
-    call_site_trace trace(where);
-    MapDialogRect(dialog, &dialog_units);
-    RECT actual = place_in_client(control);
-    EXPECT_EQ(actual.left, dialog_units.left) << what;
-    EXPECT_EQ(actual.top, dialog_units.top) << what;
-    EXPECT_EQ(actual.right - actual.left, dialog_units.right) << what;
-    EXPECT_EQ(actual.bottom - actual.top, dialog_units.bottom) << what;
-}
-
-std::string class_of(HWND window) {
-    char name[64] = "";
-    GetClassNameA(window, name, sizeof name);
-    return name;
 }
 
 HWND child_with_text(HWND dialog, const char *text) {
@@ -81,64 +37,83 @@ LONG style_of(HWND window) {
     return GetWindowLongW(window, GWL_STYLE);
 }
 
-TEST_F(PlayerWindow, LayoutTextsAndStylesFollowTheTemplate) {
+// What a user sees: a window called "Brevora" that keeps its size, its controls each
+// showing its word (the mnemonic's mark is not drawn as text), all inside the window, the
+// playback controls on one row inside "Playback", the three text lines inside "Now
+// Playing", the rest on the row below, and no control covering another.
+TEST_F(PlayerWindow, ControlsShowTheirWordsInTheirFramesWithoutCoveringEachOther) {
     ASSERT_TRUE(start_player());
     EXPECT_EQ(window_title(), "Brevora");
-
     const LONG frame = style_of(main_window);
-    EXPECT_TRUE(frame & WS_CAPTION);
-    EXPECT_TRUE(frame & WS_SYSMENU);
-    EXPECT_TRUE(frame & WS_MINIMIZEBOX);
-    EXPECT_FALSE(frame & WS_MAXIMIZEBOX);
-    EXPECT_FALSE(frame & WS_THICKFRAME);
+    EXPECT_TRUE((frame & WS_MINIMIZEBOX) && !(frame & WS_MAXIMIZEBOX) && !(frame & WS_THICKFRAME));
+    EXPECT_NE(GetClassLongPtrW(main_window, GCLP_HICON), 0u);
+
+    auto shown_word = [](HWND control) {
+        std::string text = std::string(64, '\0');
+        text.resize(GetWindowTextA(control, text.data(), 64));
+        text.erase(std::remove(text.begin(), text.end(), '&'), text.end());
+        return text;
+    };
+    HWND playback_row[5] = {child_with_text(main_window, "Vol -"),
+                            GetDlgItem(main_window, IDC_VOLUME_SLIDER),
+                            child_with_text(main_window, "Vol +"),
+                            GetDlgItem(main_window, IDC_PLAY), GetDlgItem(main_window, IDC_STOP)};
+    const char *playback_words[5] = {"Vol -", "slider", "Vol +", "Play", "Stop"};
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_NE(playback_row[i], nullptr) << i;
+        if (i != 1) { // the slider shows no text
+            EXPECT_EQ(shown_word(playback_row[i]), playback_words[i]);
+        }
+    }
+    const char *bottom_words[4] = {"Record", "0 Kbps", "Stations", "?"};
+    const int bottom_ids[4] = {IDC_RECORD, IDC_BITRATE_LABEL, IDC_STATIONS, IDC_ABOUT};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(shown_word(GetDlgItem(main_window, bottom_ids[i])), bottom_words[i]);
 
     RECT client;
     GetClientRect(main_window, &client);
-    RECT size = {0, 0, 180, 145};
-    MapDialogRect(main_window, &size);
-    EXPECT_EQ(client.right, size.right);
-    EXPECT_EQ(client.bottom, size.bottom);
-
-    LOGFONTA font;
-    HFONT dialog_font = reinterpret_cast<HFONT>(SendMessageW(main_window, WM_GETFONT, 0, 0));
-    ASSERT_TRUE(GetObjectA(dialog_font, sizeof font, &font));
-    EXPECT_STREQ(font.lfFaceName, "MS Shell Dlg");
-
-    for (const expected_control &expected : player_controls) {
-        SCOPED_TRACE(expected.id);
-        HWND control = GetDlgItem(main_window, expected.id);
-        ASSERT_NE(control, nullptr);
-        EXPECT_EQ(class_of(control), expected.class_name);
-        char text[64] = "";
-        GetWindowTextA(control, text, sizeof text);
-        EXPECT_STREQ(text, expected.text);
-        expect_place(main_window, control, expected.place, expected.text);
+    RECT playback = place_in_client(child_with_text(main_window, "Playback"));
+    RECT now_playing = place_in_client(child_with_text(main_window, "Now Playing"));
+    auto inside = [](const RECT &outer, const RECT &inner) {
+        return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+               inner.bottom <= outer.bottom;
+    };
+    EXPECT_TRUE(inside(client, playback) && inside(client, now_playing));
+    EXPECT_LE(playback.bottom, now_playing.top);
+    std::vector<RECT> shown;
+    for (int i = 0; i < 5; ++i) {
+        const RECT place = place_in_client(playback_row[i]);
+        EXPECT_TRUE(inside(playback, place)) << playback_words[i];
+        if (i > 0) { // left to right on one row
+            EXPECT_GE(place.left, shown.back().right) << playback_words[i];
+        }
+        shown.push_back(place);
     }
-    for (const expected_control &expected : player_labels) {
-        SCOPED_TRACE(expected.text);
-        HWND control = child_with_text(main_window, expected.text);
-        ASSERT_NE(control, nullptr);
-        EXPECT_EQ(class_of(control), expected.class_name);
-        expect_place(main_window, control, expected.place, expected.text);
+    for (int id : {IDC_TITLE_LINE, IDC_STATION_LINE, IDC_INFO_LINE}) {
+        const RECT place = place_in_client(GetDlgItem(main_window, id));
+        EXPECT_TRUE(inside(now_playing, place)) << id;
+        EXPECT_TRUE(IsWindowVisible(GetDlgItem(main_window, id))) << id;
+        shown.push_back(place);
     }
-
-    EXPECT_TRUE(style_of(GetDlgItem(main_window, IDC_VOLUME_SLIDER)) & TBS_NOTICKS);
-    EXPECT_EQ(style_of(GetDlgItem(main_window, IDC_STOP)) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
-    EXPECT_EQ(style_of(GetDlgItem(main_window, IDC_PLAY)) & BS_TYPEMASK, BS_PUSHBUTTON);
-    const LONG record = style_of(GetDlgItem(main_window, IDC_RECORD));
-    EXPECT_EQ(record & BS_TYPEMASK, BS_AUTOCHECKBOX);
-    EXPECT_TRUE(record & BS_PUSHLIKE);
-    for (int line : {IDC_TITLE_LINE, IDC_STATION_LINE, IDC_INFO_LINE}) {
-        const LONG style = style_of(GetDlgItem(main_window, line));
-        EXPECT_TRUE(style & ES_MULTILINE);
-        EXPECT_TRUE(style & ES_CENTER);
-        EXPECT_TRUE(style & ES_READONLY);
+    for (int i = 0; i < 4; ++i) {
+        const RECT place = place_in_client(GetDlgItem(main_window, bottom_ids[i]));
+        EXPECT_TRUE(inside(client, place)) << bottom_words[i];
+        EXPECT_GE(place.top, now_playing.bottom) << bottom_words[i];
+        if (i > 0) {
+            EXPECT_GE(place.left, shown.back().right) << bottom_words[i];
+        }
+        shown.push_back(place);
     }
-    const LONG bitrate = style_of(GetDlgItem(main_window, IDC_BITRATE_LABEL));
-    EXPECT_TRUE(bitrate & WS_DISABLED);
-    EXPECT_EQ(bitrate & SS_TYPEMASK, SS_CENTER);
-
-    EXPECT_NE(GetClassLongPtrW(main_window, GCLP_HICON), 0u);
+    // The three text lines touch (their texts are centred within them); each starts below
+    // the one before.
+    EXPECT_TRUE(shown[5].top < shown[6].top && shown[6].top < shown[7].top);
+    for (size_t i = 0; i < shown.size(); ++i)
+        for (size_t j = i + 1; j < shown.size(); ++j) {
+            if (i >= 5 && j <= 7)
+                continue;
+            RECT overlap;
+            EXPECT_FALSE(IntersectRect(&overlap, &shown[i], &shown[j])) << i << " and " << j;
+        }
 }
 
 // A static text wraps at a blank when its line is wider than the box: "Vol -" in a box too
@@ -172,27 +147,25 @@ TEST_F(PlayerWindow, OpensAt150PixelsFromTheTopOfTheScreen) {
     EXPECT_EQ(GetWindowLongW(main_window, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
 }
 
-TEST_F(PlayerWindow, SetUpStartsTheLibraryWithItsOptionsInOrder) {
+// What the user's settings do: the player starts at half volume, connects through the
+// proxy of the station file and records with its encoder options.
+TEST_F(Recording, StartsAtHalfVolumeAndUsesTheProxyAndEncoderOptionsOfTheStationFile) {
     write_station_file("[config]\r\nuse_proxy=on\r\nproxy=user:secret@proxy.lan:3128\r\n"
-                       "lame_options=-V 2\r\n");
+                       "lame_options=-V 2\r\n"s +
+                       two_groups);
+    prepare_stream("http://127.0.0.1:9/a1", 11).buffered = 80000;
     ASSERT_TRUE(start_player());
-    const std::vector<std::string> expected = {
-        "BASS_Init(-1,44100,0)",
-        "BASS_SetConfig(5,5000)",
-        "BASS_PluginLoad(bass_aac.dll)",
-        "BASS_PluginLoad(bassflac.dll)",
-        "BASS_PluginLoad(basswma.dll)",
-        "BASS_SetConfig(21,1)",
-        "BASS_SetConfig(15,0)",
-        "BASS_SetConfig(11,10000)",
-        "BASS_SetConfigPtr(17):user:secret@proxy.lan:3128",
-    };
-    EXPECT_EQ(fake_calls(), expected);
-    EXPECT_EQ(fake.proxy, static_cast<const void *>(proxy_setting));
-    EXPECT_STREQ(encoder_options, "-V 2");
-    EXPECT_EQ(SendDlgItemMessageW(main_window, IDC_VOLUME_SLIDER, TBM_GETRANGEMIN, 0, 0), 0);
-    EXPECT_EQ(SendDlgItemMessageW(main_window, IDC_VOLUME_SLIDER, TBM_GETRANGEMAX, 0, 0), 100);
-    EXPECT_EQ(SendDlgItemMessageW(main_window, IDC_VOLUME_SLIDER, TBM_GETPOS, 0, 0), 50);
+    HWND slider = GetDlgItem(main_window, IDC_VOLUME_SLIDER);
+    EXPECT_EQ(SendMessageW(slider, TBM_GETPOS, 0, 0), 50);
+    EXPECT_EQ(SendMessageW(slider, TBM_GETRANGEMAX, 0, 0), 100);
+    EXPECT_EQ(BASS_GetConfig(BASS_CONFIG_GVOL_STREAM), 5000u);
+    EXPECT_STREQ(static_cast<const char *>(BASS_GetConfigPtr(BASS_CONFIG_NET_PROXY)),
+                 "user:secret@proxy.lan:3128");
+    choose(1);
+    ASSERT_TRUE(wait_for_call("BASS_ChannelPlay(11,0)"));
+    press_record();
+    EXPECT_TRUE(fake_called("BASS_Encode_Start(11):lame.exe -V 2 - \"rec.mp3\""));
+    press_record();
 }
 
 TEST_F(PlayerWindow, ProxyOnlyWhenUseProxyIsExactlyOn) {
