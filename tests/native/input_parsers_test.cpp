@@ -1,9 +1,9 @@
 // The network input's pure parts: URLs, response heads, chunked bodies, the ICY metadata
 // filter and playlists, driven with plain strings.
-#include "input/http_response.h"
-#include "input/icy_filter.h"
-#include "input/playlist.h"
-#include "input/url.h"
+#include "input/http/http_response.h"
+#include "input/icy/icy_filter.h"
+#include "input/playlist/playlist.h"
+#include "input/http/url.h"
 
 #include <gtest/gtest.h>
 
