@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <sstream>
 
 namespace audio {
@@ -14,6 +13,11 @@ namespace {
 
 bool starts_with(const std::string &text, const char *prefix) {
     return text.rfind(prefix, 0) == 0;
+}
+
+// The text after a tag that opens the line, such as "#EXTINF:".
+std::optional<std::string> tag_value(const std::string &line, std::string_view tag) {
+    return text_after_key(line, tag, key_place::at_start);
 }
 
 // One attribute of an attribute list (NAME=value,NAME="quoted, value"); nullopt if absent.
@@ -47,22 +51,16 @@ std::optional<std::string> attribute(const std::string &list, const std::string 
     return std::nullopt;
 }
 
+// A count the playlist writes; one too large for `limit` is `limit`, no digits 0.
 uint64_t parse_count(const std::string &text, uint64_t limit) {
-    uint64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            break;
-        value = value * 10 + static_cast<uint64_t>(c - '0');
-        if (value > limit)
-            return limit;
-    }
-    return value;
+    if (text.empty() || text[0] < '0' || text[0] > '9')
+        return 0;
+    return std::min(leading_number<uint64_t>(text).value_or(limit), limit);
 }
 
 // Seconds as the playlist writes them; anything odd (negative, not a number, absurd) is 0.
 double parse_seconds(const std::string &text) {
-    std::string digits = text.substr(0, std::min<size_t>(text.size(), 32));
-    double value = std::strtod(digits.c_str(), nullptr);
+    double value = leading_number<double>(trim(text, " \t")).value_or(0);
     return std::isfinite(value) && value > 0 && value < 86400 ? value : 0;
 }
 
@@ -70,14 +68,11 @@ std::optional<std::array<uint8_t, 16>> parse_iv(const std::string &text) {
     if (text.size() != 34 || (text.compare(0, 2, "0x") != 0 && text.compare(0, 2, "0X") != 0))
         return std::nullopt;
     std::array<uint8_t, 16> iv{};
-    for (size_t i = 0; i < 32; ++i) {
-        const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(text[2 + i])));
-        const int nibble = c >= '0' && c <= '9'   ? c - '0'
-                           : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                                                  : -1;
-        if (nibble < 0)
+    for (size_t i = 0; i < iv.size(); ++i) {
+        std::optional<uint8_t> byte = whole_number<uint8_t>(text.substr(2 + 2 * i, 2), 16);
+        if (!byte)
             return std::nullopt;
-        iv[i / 2] = static_cast<uint8_t>(iv[i / 2] << 4 | nibble);
+        iv[i] = *byte;
     }
     return iv;
 }
@@ -134,13 +129,12 @@ std::vector<hls_variant> parse_hls_master_playlist(const std::string &text) {
     std::vector<hls_variant> variants;
     std::optional<hls_variant> pending;
     for (const std::string &line : lines_of(text)) {
-        if (starts_with(line, "#EXT-X-STREAM-INF:")) {
-            const std::string list = line.substr(18);
+        if (std::optional<std::string> list = tag_value(line, "#EXT-X-STREAM-INF:")) {
             hls_variant variant;
-            std::optional<std::string> average = attribute(list, "AVERAGE-BANDWIDTH");
+            std::optional<std::string> average = attribute(*list, "AVERAGE-BANDWIDTH");
             variant.bandwidth = static_cast<uint32_t>(parse_count(
-                average ? *average : attribute(list, "BANDWIDTH").value_or("0"), UINT32_MAX));
-            variant.codecs = to_lower(attribute(list, "CODECS").value_or(""));
+                average ? *average : attribute(*list, "BANDWIDTH").value_or("0"), UINT32_MAX));
+            variant.codecs = to_lower(attribute(*list, "CODECS").value_or(""));
             pending = variant;
         } else if (!line.empty() && line[0] != '#' && pending) {
             pending->uri = line;
@@ -162,18 +156,19 @@ std::optional<hls_media_playlist> parse_hls_media_playlist(const std::string &te
     std::string map_uri;
     double duration = 0;
     for (const std::string &line : lines) {
-        if (starts_with(line, "#EXT-X-TARGETDURATION:")) {
-            playlist.target_duration = parse_seconds(line.substr(22));
-        } else if (starts_with(line, "#EXT-X-MEDIA-SEQUENCE:") && playlist.segments.empty()) {
-            playlist.media_sequence = parse_count(line.substr(22), UINT64_MAX / 2);
+        if (auto target = tag_value(line, "#EXT-X-TARGETDURATION:")) {
+            playlist.target_duration = parse_seconds(*target);
+        } else if (auto sequence = tag_value(line, "#EXT-X-MEDIA-SEQUENCE:")) {
+            if (playlist.segments.empty())
+                playlist.media_sequence = parse_count(*sequence, UINT64_MAX / 2);
         } else if (starts_with(line, "#EXT-X-ENDLIST")) {
             playlist.ended = true;
-        } else if (starts_with(line, "#EXT-X-KEY:")) {
-            key = parse_key(line.substr(11));
-        } else if (starts_with(line, "#EXT-X-MAP:")) {
-            map_uri = attribute(line.substr(11), "URI").value_or("");
-        } else if (starts_with(line, "#EXTINF:")) {
-            duration = parse_seconds(line.substr(8));
+        } else if (auto key_list = tag_value(line, "#EXT-X-KEY:")) {
+            key = parse_key(*key_list);
+        } else if (auto map_list = tag_value(line, "#EXT-X-MAP:")) {
+            map_uri = attribute(*map_list, "URI").value_or("");
+        } else if (auto info = tag_value(line, "#EXTINF:")) {
+            duration = parse_seconds(*info);
         } else if (!line.empty() && line[0] != '#') {
             if (playlist.segments.size() == max_hls_entries)
                 break;

@@ -1,6 +1,7 @@
 // ID3v2.3/2.4 frame walking for the title frames; everything else in a tag is skipped.
 #include "input/hls/id3_title.h"
 
+#include "input/text/text.h"
 #include "input/text/unicode_text.h"
 
 #include <cstring>
@@ -41,12 +42,10 @@ std::string frame_text(const uint8_t *p, size_t size) {
 
 // "StreamTitle='...';" from a text that carries one, cut after its closing "';".
 std::optional<std::string> carried_title(const std::string &text) {
-    size_t start = text.find("StreamTitle='");
-    if (start == std::string::npos)
+    std::optional<std::string> title = text_after_key(text, "StreamTitle='");
+    if (!title)
         return std::nullopt;
-    size_t end = text.find("';", start + 13);
-    return end == std::string::npos ? text.substr(start) + "';"
-                                    : text.substr(start, end + 2 - start);
+    return "StreamTitle='" + title->substr(0, title->find("';")) + "';";
 }
 
 } // namespace

@@ -29,13 +29,7 @@ int parse_status_line(const std::string &line, bool *is_icy, bool *is_http_1_0) 
     if (line.size() < protocol.size() + 3) {
         return 0;
     }
-    int code = 0;
-    for (size_t i = protocol.size(); i < protocol.size() + 3; ++i) {
-        if (!std::isdigit(static_cast<unsigned char>(line[i]))) {
-            return 0;
-        }
-        code = code * 10 + (line[i] - '0');
-    }
+    int code = whole_number<unsigned>(line.substr(protocol.size(), 3)).value_or(0);
     if (line.size() > protocol.size() + 3 && line[protocol.size() + 3] != ' ') {
         return 0;
     }
@@ -65,17 +59,7 @@ bool response_head::is_chunked() const {
 
 std::optional<uint64_t> response_head::content_length() const {
     std::optional<std::string> value = header("Content-Length");
-    if (!value || value->empty() || value->size() > 18) {
-        return std::nullopt;
-    }
-    uint64_t length = 0;
-    for (char c : *value) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) {
-            return std::nullopt;
-        }
-        length = length * 10 + static_cast<uint64_t>(c - '0');
-    }
-    return length;
+    return value ? whole_number<uint64_t>(*value) : std::nullopt;
 }
 
 std::string response_head::content_type() const {

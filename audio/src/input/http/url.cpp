@@ -4,6 +4,8 @@
 
 #include <cctype>
 
+#include <mbedtls/base64.h>
+
 namespace audio {
 
 namespace {
@@ -18,17 +20,8 @@ bool has_forbidden_characters(const std::string &text) {
 }
 
 std::optional<unsigned> parse_port(const std::string &text) {
-    if (text.empty() || text.size() > 5) {
-        return std::nullopt;
-    }
-    unsigned value = 0;
-    for (char c : text) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) {
-            return std::nullopt;
-        }
-        value = value * 10 + static_cast<unsigned>(c - '0');
-    }
-    if (value == 0 || value > 65535) {
+    std::optional<unsigned> value = text.size() <= 5 ? whole_number<unsigned>(text) : std::nullopt;
+    if (!value || *value == 0 || *value > 65535) {
         return std::nullopt;
     }
     return value;
@@ -222,7 +215,7 @@ std::string percent_decode(const std::string &text) {
         if (text[i] == '%' && i + 2 < text.size() &&
             std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
             std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
-            result += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            result += static_cast<char>(*whole_number<unsigned char>(text.substr(i + 1, 2), 16));
             i += 2;
         } else {
             result += text[i];
@@ -232,30 +225,14 @@ std::string percent_decode(const std::string &text) {
 }
 
 std::string base64_encode(const std::string &bytes) {
-    static const char alphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string result;
-    size_t i = 0;
-    for (; i + 2 < bytes.size(); i += 3) {
-        unsigned value = (static_cast<unsigned char>(bytes[i]) << 16) |
-                         (static_cast<unsigned char>(bytes[i + 1]) << 8) |
-                         static_cast<unsigned char>(bytes[i + 2]);
-        result += alphabet[(value >> 18) & 63];
-        result += alphabet[(value >> 12) & 63];
-        result += alphabet[(value >> 6) & 63];
-        result += alphabet[value & 63];
-    }
-    size_t left = bytes.size() - i;
-    if (left > 0) {
-        unsigned value = static_cast<unsigned char>(bytes[i]) << 16;
-        if (left == 2) {
-            value |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-        }
-        result += alphabet[(value >> 18) & 63];
-        result += alphabet[(value >> 12) & 63];
-        result += left == 2 ? alphabet[(value >> 6) & 63] : '=';
-        result += '=';
-    }
+    size_t needed = 0;
+    const auto *input = reinterpret_cast<const unsigned char *>(bytes.data());
+    mbedtls_base64_encode(nullptr, 0, &needed, input, bytes.size()); // asks for the size
+    std::string result(needed, '\0');
+    size_t written = 0;
+    mbedtls_base64_encode(reinterpret_cast<unsigned char *>(result.data()), result.size(), &written,
+                          input, bytes.size());
+    result.resize(written); // without the terminating NUL it counted
     return result;
 }
 

@@ -1,21 +1,12 @@
 #include "input/icy/icy_filter.h"
 
-#include <cctype>
+#include "input/text/text.h"
 
 namespace audio {
 
 std::optional<size_t> parse_icy_metaint(const std::optional<std::string> &header_value) {
-    if (!header_value || header_value->empty() || header_value->size() > 9) {
-        return std::nullopt;
-    }
-    size_t value = 0;
-    for (char c : *header_value) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) {
-            return std::nullopt;
-        }
-        value = value * 10 + static_cast<size_t>(c - '0');
-    }
-    if (value == 0 || value > max_icy_metaint) {
+    std::optional<size_t> value = header_value ? whole_number<size_t>(*header_value) : std::nullopt;
+    if (!value || *value == 0 || *value > max_icy_metaint) {
         return std::nullopt;
     }
     return value;

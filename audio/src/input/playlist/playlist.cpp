@@ -35,7 +35,7 @@ std::vector<std::string> parse_numbered_entries(const std::string &text) {
         }
         std::string value = trim(line.substr(equals + 1));
         if (!value.empty()) {
-            entries.emplace(std::stoul(key.substr(digits)), value);
+            entries.emplace(*whole_number<unsigned long>(key.substr(digits)), value);
         }
     }
     std::vector<std::string> result;

@@ -35,10 +35,14 @@ inline std::string without_bom(const std::string &text) {
 // line ends.
 std::vector<std::string> lines_of(const std::string &text);
 
-// What follows the first `key` in text ("bitrate=", "#EXT-X-TARGETDURATION:"); nullopt
-// when text does not contain it.
-inline std::optional<std::string> text_after_key(const std::string &text, std::string_view key) {
-    size_t at = text.find(key);
+enum class key_place { anywhere, at_start };
+
+// What follows the first `key` in text ("bitrate=", or at a line's start a tag such as
+// "#EXT-X-TARGETDURATION:"); nullopt when the key is not there.
+inline std::optional<std::string> text_after_key(const std::string &text, std::string_view key,
+                                                 key_place place = key_place::anywhere) {
+    size_t at = place == key_place::at_start ? (text.rfind(key, 0) == 0 ? 0 : std::string::npos)
+                                             : text.find(key);
     if (at == std::string::npos)
         return std::nullopt;
     return text.substr(at + key.size());
