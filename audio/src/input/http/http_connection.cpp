@@ -233,6 +233,26 @@ io_status body_reader::read_up_to(size_t limit, clock_type::time_point deadline,
 
 namespace {
 
+// Where a redirect from current leads; nullopt with *failure set when it names nowhere.
+std::optional<url> redirect_target(const url &current, const response_head &head,
+                                   connect_failure *failure) {
+    std::optional<std::string> location = head.header("Location");
+    std::optional<url> next =
+        location && !location->empty() ? resolve_reference(current, *location) : std::nullopt;
+    if (!next) {
+        *failure = {BASS_ERROR_FILEOPEN, "a redirect without a usable Location", head.status_line};
+        return std::nullopt;
+    }
+    // A relative Location keeps the credentials (resolve_reference copies them); an absolute
+    // one keeps them only on the same origin, and gets none elsewhere.
+    if (!next->has_userinfo && current.has_userinfo && same_origin(*next, current)) {
+        next->username = current.username;
+        next->password = current.password;
+        next->has_userinfo = true;
+    }
+    return next;
+}
+
 // fetch() without its failure line; `current` ends as the URL of the last request.
 std::optional<http_answer> follow_redirects(url &current, const request_plan &plan,
                                             clock_type::time_point deadline,
@@ -257,21 +277,9 @@ std::optional<http_answer> follow_redirects(url &current, const request_plan &pl
         }
         int code = head->status_code;
         if (code == 301 || code == 302 || code == 303 || code == 307 || code == 308) {
-            std::optional<std::string> location = head->header("Location");
-            std::optional<url> next = location && !location->empty()
-                                          ? resolve_reference(current, *location)
-                                          : std::nullopt;
+            std::optional<url> next = redirect_target(current, *head, failure);
             if (!next) {
-                *failure = {BASS_ERROR_FILEOPEN, "a redirect without a usable Location",
-                            head->status_line};
                 return std::nullopt;
-            }
-            // A relative Location keeps the credentials (resolve_reference copies them);
-            // an absolute one keeps them only on the same origin, and gets none elsewhere.
-            if (!next->has_userinfo && current.has_userinfo && same_origin(*next, current)) {
-                next->username = current.username;
-                next->password = current.password;
-                next->has_userinfo = true;
             }
             if (hop + 1 > max_redirects || visited.count(next->without_userinfo())) {
                 *failure = {BASS_ERROR_FILEOPEN, "too many redirects, or a loop",

@@ -2,7 +2,9 @@
 
 #include "input/text/text.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstring>
 
 namespace audio {
 
@@ -126,82 +128,80 @@ void response_head_parser::fail(const std::string &why) {
     error_ = why;
 }
 
+void chunked_decoder::take_size_byte(uint8_t c) {
+    if (std::isxdigit(c)) {
+        // 15 hex digits is far beyond any real chunk; more would overflow.
+        if (++size_digits_ > 15) {
+            state_ = state::error;
+            return;
+        }
+        int digit = std::isdigit(c) ? c - '0' : std::tolower(c) - 'a' + 10;
+        remaining_ = remaining_ * 16 + static_cast<uint64_t>(digit);
+    } else if (size_digits_ == 0) {
+        state_ = state::error;
+    } else if (c == ';' || c == ' ' || c == '\t') {
+        state_ = state::extension;
+    } else if (c == '\r') {
+        state_ = state::size_lf;
+    } else if (c == '\n') {
+        state_ = remaining_ == 0 ? state::trailer : state::payload;
+    } else {
+        state_ = state::error;
+    }
+}
+
+void chunked_decoder::take_framing_byte(uint8_t c) {
+    switch (state_) {
+    case state::size_line:
+        take_size_byte(c);
+        break;
+    case state::extension:
+        if (c == '\n') {
+            state_ = remaining_ == 0 ? state::trailer : state::payload;
+        }
+        break;
+    case state::size_lf:
+        state_ = c != '\n' ? state::error : remaining_ == 0 ? state::trailer : state::payload;
+        break;
+    case state::payload_cr:
+        state_ = c == '\r' ? state::payload_lf : c == '\n' ? state::size_line : state::error;
+        size_digits_ = 0;
+        break;
+    case state::payload_lf:
+        state_ = c == '\n' ? state::size_line : state::error;
+        break;
+    case state::trailer:
+        // Trailer lines are ignored; an empty one ends the body.
+        if (c == '\n') {
+            if (trailer_line_length_ == 0) {
+                state_ = state::finished;
+            }
+            trailer_line_length_ = 0;
+        } else if (c != '\r') {
+            ++trailer_line_length_;
+        }
+        break;
+    case state::payload:
+    case state::finished:
+    case state::error:
+        break;
+    }
+}
+
 size_t chunked_decoder::decode(uint8_t *data, size_t size) {
     size_t out = 0;
     for (size_t in = 0; in < size && state_ != state::error && state_ != state::finished;) {
-        uint8_t c = data[in];
-        switch (state_) {
-        case state::size_line:
-            if (std::isxdigit(c)) {
-                // 15 hex digits is far beyond any real chunk; more would overflow.
-                if (++size_digits_ > 15) {
-                    state_ = state::error;
-                    break;
-                }
-                int digit = std::isdigit(c) ? c - '0' : std::tolower(c) - 'a' + 10;
-                remaining_ = remaining_ * 16 + static_cast<uint64_t>(digit);
-            } else if (size_digits_ == 0) {
-                state_ = state::error;
-            } else if (c == ';' || c == ' ' || c == '\t') {
-                state_ = state::extension;
-            } else if (c == '\r') {
-                state_ = state::size_lf;
-            } else if (c == '\n') {
-                state_ = remaining_ == 0 ? state::trailer : state::payload;
-            } else {
-                state_ = state::error;
-            }
-            ++in;
-            break;
-        case state::extension:
-            if (c == '\n') {
-                state_ = remaining_ == 0 ? state::trailer : state::payload;
-            }
-            ++in;
-            break;
-        case state::size_lf:
-            state_ = c != '\n' ? state::error : remaining_ == 0 ? state::trailer : state::payload;
-            ++in;
-            break;
-        case state::payload: {
-            size_t take = size - in;
-            if (take > remaining_) {
-                take = static_cast<size_t>(remaining_);
-            }
-            for (size_t i = 0; i < take; ++i) {
-                data[out++] = data[in + i];
-            }
-            in += take;
-            remaining_ -= take;
-            if (remaining_ == 0) {
-                state_ = state::payload_cr;
-            }
-            break;
+        if (state_ != state::payload) {
+            take_framing_byte(data[in++]);
+            continue;
         }
-        case state::payload_cr:
-            state_ = c == '\r' ? state::payload_lf : c == '\n' ? state::size_line : state::error;
-            size_digits_ = 0;
-            ++in;
-            break;
-        case state::payload_lf:
-            state_ = c == '\n' ? state::size_line : state::error;
-            ++in;
-            break;
-        case state::trailer:
-            // Trailer lines are ignored; an empty one ends the body.
-            if (c == '\n') {
-                if (trailer_line_length_ == 0) {
-                    state_ = state::finished;
-                }
-                trailer_line_length_ = 0;
-            } else if (c != '\r') {
-                ++trailer_line_length_;
-            }
-            ++in;
-            break;
-        case state::finished:
-        case state::error:
-            break;
+        size_t take = static_cast<size_t>(std::min<uint64_t>(size - in, remaining_));
+        std::memmove(data + out, data + in, take);
+        out += take;
+        in += take;
+        remaining_ -= take;
+        if (remaining_ == 0) {
+            state_ = state::payload_cr;
         }
     }
     return out;

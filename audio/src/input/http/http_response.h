@@ -64,6 +64,8 @@ class chunked_decoder {
     bool finished() const { return state_ == state::finished; }
 
   private:
+    void take_size_byte(uint8_t c);
+    void take_framing_byte(uint8_t c); // a byte of the framing, not of a chunk's payload
     enum class state {
         size_line,
         extension,

@@ -98,6 +98,72 @@ std::string without_credentials(const std::string &text) {
     return text.substr(0, start) + text.substr(at + 1);
 }
 
+namespace {
+
+// Takes "user:password@" off the front of authority into result.
+void take_userinfo(std::string &authority, url &result) {
+    size_t at = authority.rfind('@');
+    if (at == std::string::npos) {
+        return;
+    }
+    std::string userinfo = authority.substr(0, at);
+    authority = authority.substr(at + 1);
+    size_t colon = userinfo.find(':');
+    result.username = percent_decode(userinfo.substr(0, colon));
+    if (colon != std::string::npos) {
+        result.password = percent_decode(userinfo.substr(colon + 1));
+    }
+    result.has_userinfo = true;
+}
+
+// "host", "host:port", "[v6]" or "[v6]:port" into result.host and *port_text (nullopt
+// without a port); false when it is none of these.
+bool split_host_and_port(const std::string &authority, url &result,
+                         std::optional<std::string> *port_text) {
+    if (!authority.empty() && authority[0] == '[') {
+        size_t close = authority.find(']');
+        if (close == std::string::npos) {
+            return false;
+        }
+        result.host = authority.substr(1, close - 1);
+        // Zone ids ("%eth0") name an interface of this machine: meaningless in a station URL.
+        if (result.host.find_first_not_of("0123456789abcdefABCDEF:.") != std::string::npos ||
+            result.host.find(':') == std::string::npos) {
+            return false;
+        }
+        std::string after = authority.substr(close + 1);
+        if (!after.empty()) {
+            if (after[0] != ':') {
+                return false;
+            }
+            *port_text = after.substr(1);
+        }
+        return true;
+    }
+    size_t colon = authority.find(':');
+    result.host = authority.substr(0, colon);
+    if (colon != std::string::npos) {
+        *port_text = authority.substr(colon + 1);
+    }
+    return result.host.find_first_of("[]%") == std::string::npos;
+}
+
+// The authority of result (userinfo, host and port) from its text.
+bool parse_authority(std::string authority, url &result) {
+    take_userinfo(authority, result);
+    std::optional<std::string> port_text;
+    if (!split_host_and_port(authority, result, &port_text) || result.host.empty()) {
+        return false;
+    }
+    result.host = to_lower(result.host);
+    std::optional<unsigned> port =
+        port_text ? parse_port(*port_text) : (result.scheme == "https" ? 443u : 80u);
+    result.port = port.value_or(0);
+    return port.has_value();
+}
+
+} // namespace
+
 std::optional<url> parse_url(const std::string &text) {
     if (has_forbidden_characters(text)) {
         return std::nullopt;
@@ -122,63 +188,8 @@ std::optional<url> parse_url(const std::string &text) {
         rest = "/" + rest;
     }
     result.path = rest;
-
-    size_t at = authority.rfind('@');
-    if (at != std::string::npos) {
-        std::string userinfo = authority.substr(0, at);
-        authority = authority.substr(at + 1);
-        size_t colon = userinfo.find(':');
-        result.username = percent_decode(userinfo.substr(0, colon));
-        if (colon != std::string::npos) {
-            result.password = percent_decode(userinfo.substr(colon + 1));
-        }
-        result.has_userinfo = true;
-    }
-
-    std::string port_text;
-    bool has_port = false;
-    if (!authority.empty() && authority[0] == '[') {
-        size_t close = authority.find(']');
-        if (close == std::string::npos) {
-            return std::nullopt;
-        }
-        result.host = authority.substr(1, close - 1);
-        // Zone ids ("%eth0") name an interface of this machine: meaningless in a station URL.
-        if (result.host.find_first_not_of("0123456789abcdefABCDEF:.") != std::string::npos ||
-            result.host.find(':') == std::string::npos) {
-            return std::nullopt;
-        }
-        std::string after = authority.substr(close + 1);
-        if (!after.empty()) {
-            if (after[0] != ':') {
-                return std::nullopt;
-            }
-            port_text = after.substr(1);
-            has_port = true;
-        }
-    } else {
-        size_t colon = authority.find(':');
-        result.host = authority.substr(0, colon);
-        if (colon != std::string::npos) {
-            port_text = authority.substr(colon + 1);
-            has_port = true;
-        }
-        if (result.host.find_first_of("[]%") != std::string::npos) {
-            return std::nullopt;
-        }
-    }
-    if (result.host.empty()) {
+    if (!parse_authority(authority, result)) {
         return std::nullopt;
-    }
-    result.host = to_lower(result.host);
-    if (has_port) {
-        std::optional<unsigned> port = parse_port(port_text);
-        if (!port) {
-            return std::nullopt;
-        }
-        result.port = *port;
-    } else {
-        result.port = result.scheme == "https" ? 443 : 80;
     }
     return result;
 }

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <variant>
 
 #ifdef _WIN32
 #include <winsock2.h>
@@ -262,6 +263,69 @@ void set_address_lookup(address_lookup lookup) {
     current_address_lookup.store(lookup ? lookup : system_address_lookup);
 }
 
+namespace {
+
+// Connects a socket to one address: 0, or the socket error; io_status when the wait for
+// the connection ended first (timeout or stopped).
+std::variant<int, io_status> connect_to(native_socket s, const addrinfo &address,
+                                        clock_type::time_point deadline, const stop_signal &stop) {
+    set_non_blocking(s);
+    int no_delay = 1;
+    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char *>(&no_delay),
+               sizeof no_delay);
+    int result = connect(s, address.ai_addr, static_cast<int>(address.ai_addrlen));
+    int error = result == 0 ? 0 : last_socket_error();
+    if (result == 0 || !would_block(error)) {
+        return error;
+    }
+    io_status waited = wait_for(s, POLLOUT, deadline, stop);
+    if (waited != io_status::ok) {
+        return waited;
+    }
+    int socket_error = 0;
+    socklen_t length = sizeof socket_error;
+    getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&socket_error), &length);
+    return socket_error;
+}
+
+// The first of addresses that accepts a connection; null with *failure set when none does.
+std::unique_ptr<transport> connect_first(const addrinfo *addresses, const std::string &host,
+                                         clock_type::time_point deadline, const stop_signal &stop,
+                                         connect_failure *failure) {
+    *failure = {BASS_ERROR_FILEOPEN, "cannot connect to " + host};
+    for (const addrinfo *address = addresses; address; address = address->ai_next) {
+        native_socket s = socket(address->ai_family, address->ai_socktype, address->ai_protocol);
+        if (s == invalid_socket) {
+            continue;
+        }
+        std::variant<int, io_status> outcome = connect_to(s, *address, deadline, stop);
+        if (outcome.index() == 0 && std::get<int>(outcome) == 0) {
+            return std::make_unique<tcp_transport>(s, stop);
+        }
+        close_socket(s);
+        if (outcome.index() == 1) {
+            bool stopped = std::get<io_status>(outcome) == io_status::stopped;
+            *failure = {BASS_ERROR_TIMEOUT,
+                        (stopped ? "stopped connecting to " : "timed out connecting to ") + host};
+            if (stopped) {
+                return nullptr;
+            }
+            continue;
+        }
+        // A time-out or missing route on another address explains more than a refusal.
+        int error = std::get<int>(outcome);
+        std::string code = " (socket error " + std::to_string(error) + ")";
+        if (is_no_network(error) && failure->error == BASS_ERROR_FILEOPEN) {
+            *failure = {BASS_ERROR_NONET, "no network route to " + host + code};
+        } else if (failure->error == BASS_ERROR_FILEOPEN) {
+            failure->reason = "cannot connect to " + host + code;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
 std::unique_ptr<transport> connect_tcp(const std::string &host, unsigned port,
                                        clock_type::time_point deadline, const stop_signal &stop,
                                        connect_failure *failure) {
@@ -280,52 +344,7 @@ std::unique_ptr<transport> connect_tcp(const std::string &host, unsigned port,
                     "cannot resolve " + host + " (look-up error " + std::to_string(status) + ")"};
         return nullptr;
     }
-    *failure = {BASS_ERROR_FILEOPEN, "cannot connect to " + host};
-    std::unique_ptr<transport> connected;
-    for (addrinfo *address = addresses; address && !connected; address = address->ai_next) {
-        native_socket s = socket(address->ai_family, address->ai_socktype, address->ai_protocol);
-        if (s == invalid_socket) {
-            continue;
-        }
-        set_non_blocking(s);
-        int no_delay = 1;
-        setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char *>(&no_delay),
-                   sizeof no_delay);
-        int result = connect(s, address->ai_addr, static_cast<int>(address->ai_addrlen));
-        int error = result == 0 ? 0 : last_socket_error();
-        if (result != 0 && would_block(error)) {
-            io_status waited = wait_for(s, POLLOUT, deadline, stop);
-            if (waited == io_status::ok) {
-                int socket_error = 0;
-                socklen_t length = sizeof socket_error;
-                getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&socket_error),
-                           &length);
-                error = socket_error;
-            } else {
-                close_socket(s);
-                *failure = {BASS_ERROR_TIMEOUT,
-                            (waited == io_status::stopped ? "stopped connecting to "
-                                                          : "timed out connecting to ") +
-                                host};
-                if (waited == io_status::stopped) {
-                    break;
-                }
-                continue;
-            }
-        }
-        if (error == 0) {
-            connected = std::make_unique<tcp_transport>(s, stop);
-        } else {
-            close_socket(s);
-            // A time-out or missing route on another address explains more than a refusal.
-            std::string code = " (socket error " + std::to_string(error) + ")";
-            if (is_no_network(error) && failure->error == BASS_ERROR_FILEOPEN) {
-                *failure = {BASS_ERROR_NONET, "no network route to " + host + code};
-            } else if (failure->error == BASS_ERROR_FILEOPEN) {
-                failure->reason = "cannot connect to " + host + code;
-            }
-        }
-    }
+    std::unique_ptr<transport> connected = connect_first(addresses, host, deadline, stop, failure);
     freeaddrinfo(addresses);
     return connected;
 }
