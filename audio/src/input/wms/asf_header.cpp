@@ -6,6 +6,7 @@
 #include "input/text/unicode_text.h"
 
 #include <cstring>
+#include <string_view>
 
 namespace audio {
 
@@ -13,20 +14,6 @@ const uint8_t asf_header_object_guid[16] = {0x30, 0x26, 0xb2, 0x75, 0x8e, 0x66, 
                                             0xa6, 0xd9, 0x00, 0xaa, 0x00, 0x62, 0xce, 0x6c};
 
 namespace {
-
-using guid = uint8_t[16];
-const guid data_object = {0x36, 0x26, 0xb2, 0x75, 0x8e, 0x66, 0xcf, 0x11,
-                          0xa6, 0xd9, 0x00, 0xaa, 0x00, 0x62, 0xce, 0x6c};
-const guid file_properties = {0xa1, 0xdc, 0xab, 0x8c, 0x47, 0xa9, 0xcf, 0x11,
-                              0x8e, 0xe4, 0x00, 0xc0, 0x0c, 0x20, 0x53, 0x65};
-const guid stream_properties = {0x91, 0x07, 0xdc, 0xb7, 0xb7, 0xa9, 0xcf, 0x11,
-                                0x8e, 0xe6, 0x00, 0xc0, 0x0c, 0x20, 0x53, 0x65};
-const guid content_description = {0x33, 0x26, 0xb2, 0x75, 0x8e, 0x66, 0xcf, 0x11,
-                                  0xa6, 0xd9, 0x00, 0xaa, 0x00, 0x62, 0xce, 0x6c};
-const guid extended_content_description = {0x40, 0xa4, 0xd0, 0xd2, 0x07, 0xe3, 0xd2, 0x11,
-                                           0x97, 0xf0, 0x00, 0xa0, 0xc9, 0x5e, 0xa8, 0x50};
-const guid command_media = {0xc0, 0xcf, 0xda, 0x59, 0xe6, 0x59, 0xd0, 0x11,
-                            0xa3, 0xac, 0x00, 0xa0, 0xc9, 0x03, 0x48, 0xf6};
 
 constexpr size_t object_head = 24; // GUID and 64-bit size
 
@@ -37,8 +24,15 @@ uint64_t little_endian(const uint8_t *p, int bytes) {
     return value;
 }
 
-bool is(const uint8_t *p, const guid &wanted) {
-    return std::memcmp(p, wanted, sizeof(guid)) == 0;
+// Whether p starts with the GUID written in its usual text form: the first three groups
+// are stored little-endian, the last two byte by byte.
+bool is(const uint8_t *p, std::string_view guid_text) {
+    static const size_t byte_at[16] = {6, 4, 2, 0, 11, 9, 16, 14, 19, 21, 24, 26, 28, 30, 32, 34};
+    for (size_t i = 0; i < 16; ++i) {
+        if (whole_number<uint8_t>(guid_text.substr(byte_at[i], 2), 16) != p[i])
+            return false;
+    }
+    return true;
 }
 
 // Title, author, copyright, description and rating: five lengths, then the five strings.
@@ -97,7 +91,7 @@ void read_extended_content(const uint8_t *p, size_t size, std::vector<std::strin
 bool read_object(const uint8_t *p, size_t size, asf_header *header) {
     const uint8_t *body = p + object_head;
     size_t body_size = size - object_head;
-    if (is(p, file_properties) && body_size >= 80) {
+    if (is(p, "8CABDCA1-A947-11CF-8EE4-00C00C205365") && body_size >= 80) { // file properties
         header->broadcast = (little_endian(body + 64, 4) & 1) != 0;
         uint32_t min_packet = static_cast<uint32_t>(little_endian(body + 68, 4));
         uint32_t max_packet = static_cast<uint32_t>(little_endian(body + 72, 4));
@@ -106,13 +100,14 @@ bool read_object(const uint8_t *p, size_t size, asf_header *header) {
             return false;
         header->packet_size = min_packet == max_packet ? min_packet : 0;
         header->max_bitrate = static_cast<uint32_t>(little_endian(body + 76, 4));
-    } else if (is(p, stream_properties) && body_size >= 50) {
+    } else if (is(p, "B7DC0791-A9B7-11CF-8EE6-00C00C205365") &&
+               body_size >= 50) { // stream properties
         header->streams.push_back(body[48] & 0x7f);
-        if (is(body, command_media))
+        if (is(body, "59DACFC0-59E6-11D0-A3AC-00A0C90348F6")) // a script command stream
             header->command_stream = body[48] & 0x7f;
-    } else if (is(p, content_description)) {
+    } else if (is(p, "75B22633-668E-11CF-A6D9-00AA0062CE6C")) { // content description
         read_content_description(body, body_size, header->tags);
-    } else if (is(p, extended_content_description)) {
+    } else if (is(p, "D2D0A440-E307-11D2-97F0-00A0C95EA850")) { // extended content description
         read_extended_content(body, body_size, header->tags);
     }
     return true;
@@ -134,7 +129,7 @@ asf_parse parse_asf_header(const uint8_t *data, size_t size, asf_header *header)
     size_t total = static_cast<size_t>(header_size) + asf_data_object_head;
     if (size < total)
         return asf_parse::need_more;
-    if (!is(data + header_size, data_object))
+    if (!is(data + header_size, "75B22636-668E-11CF-A6D9-00AA0062CE6C")) // the data object
         return asf_parse::invalid;
 
     asf_header parsed;
