@@ -67,7 +67,7 @@ class network_input {
 // Diagnostics: each connection attempt, each failure (with its reason) and each reconnect
 // goes to the debug log (core/debug_log.h), never with credentials.
 //
-// HLS: a response that is an HLS playlist plays as one stream (input/hls_input.h), also
+// HLS: a response that is an HLS playlist plays as one stream (input/hls/hls_input.h), also
 // while follow_playlists is off; its variants are not station lists.
 //
 // Reconnecting: a live stream (an ICY answer, icy-/ice- headers, or no Content-Length) whose
