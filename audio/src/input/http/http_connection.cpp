@@ -213,12 +213,12 @@ io_result body_reader::read(uint8_t *buffer, size_t size, clock_type::time_point
     }
 }
 
-io_status body_reader::read_up_to(size_t limit, clock_type::time_point deadline,
-                                  clock_type::duration stall, std::string *out) {
+io_status body_reader::read_blocks(clock_type::time_point deadline, clock_type::duration stall,
+                                   const block_taker &take, size_t limit) {
     uint8_t buffer[16384];
-    while (out->size() < limit) {
+    for (size_t taken = 0; taken < limit;) {
         auto now = clock_type::now();
-        io_result got = read(buffer, std::min(sizeof buffer, limit - out->size()),
+        io_result got = read(buffer, std::min(sizeof buffer, limit - taken),
                              deadline - now > stall ? now + stall : deadline);
         if (got.status == io_status::closed) {
             return io_status::ok;
@@ -226,9 +226,26 @@ io_status body_reader::read_up_to(size_t limit, clock_type::time_point deadline,
         if (got.status != io_status::ok) {
             return got.status;
         }
-        out->append(reinterpret_cast<const char *>(buffer), got.bytes);
+        taken += got.bytes;
+        if (!take(buffer, got.bytes)) {
+            return io_status::ok;
+        }
     }
     return io_status::ok;
+}
+
+io_status body_reader::read_up_to(size_t limit, clock_type::time_point deadline,
+                                  clock_type::duration stall, std::string *out) {
+    if (out->size() >= limit) {
+        return io_status::ok;
+    }
+    return read_blocks(
+        deadline, stall,
+        [out](const uint8_t *block, size_t size) {
+            out->append(reinterpret_cast<const char *>(block), size);
+            return true;
+        },
+        limit - out->size());
 }
 
 namespace {

@@ -9,6 +9,8 @@
 #include "input/net/transport.h"
 #include "input/http/url.h"
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,6 +28,12 @@ class body_reader {
                 std::vector<uint8_t> leftover, bool honour_content_length);
     // Like transport::read_some; `closed` at the end of the body.
     io_result read(uint8_t *buffer, size_t size, clock_type::time_point deadline);
+    // Hands each block read to `take` until the body ends, `take` returns false or `limit`
+    // bytes were read (ok); each read may stall for `stall` at most, and all of them end
+    // by `deadline`. Otherwise the status that ended the reading.
+    using block_taker = std::function<bool(const uint8_t *block, size_t size)>;
+    io_status read_blocks(clock_type::time_point deadline, clock_type::duration stall,
+                          const block_taker &take, size_t limit = SIZE_MAX);
     // Appends to *out until the body ends (ok) or *out holds `limit` bytes (ok); each read
     // may stall for `stall` at most, and all of them end by `deadline`.
     io_status read_up_to(size_t limit, clock_type::time_point deadline, clock_type::duration stall,

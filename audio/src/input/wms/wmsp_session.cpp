@@ -52,13 +52,11 @@ std::optional<std::string> pragma_directive(const response_head &head, const std
 // Reads the header answer's body until its framed ASF header is complete.
 std::optional<asf_header> read_framed_header(body_reader &body, clock_type::time_point deadline) {
     wmsp_deframer deframer;
-    uint8_t buffer[4096];
-    while (!deframer.header() && !deframer.failed() && !deframer.ended()) {
-        io_result got = body.read(buffer, sizeof buffer, deadline);
-        if (got.status != io_status::ok)
-            return std::nullopt;
-        deframer.feed(buffer, got.bytes);
-    }
+    body.read_blocks(deadline, clock_type::duration::max(),
+                     [&deframer](const uint8_t *block, size_t size) {
+                         deframer.feed(block, size);
+                         return !deframer.header() && !deframer.failed() && !deframer.ended();
+                     });
     if (!deframer.header())
         return std::nullopt;
     return *deframer.header();
