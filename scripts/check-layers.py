@@ -2,7 +2,9 @@
 """Fails when a file in the audio library includes a header from a folder above its own.
 
 Usage: check-layers.py AUDIO_SRC_DIR. The order of folders is read from AUDIO_SRC_DIR/layers.txt
-(lowest first). Every folder must be listed, and every file must sit in a listed folder.
+(lowest first). Every folder must be listed, and every file must sit in a listed folder. A
+layer is the first folder under AUDIO_SRC_DIR: the rooms inside it (input/http/, ...) belong
+to it and may include each other.
 """
 import pathlib
 import re
@@ -32,7 +34,7 @@ def problems_in(path, folder, layers, src):
             continue
         if "/" not in included:
             if not (path.parent / included).exists():
-                yield f"{where}: includes {included}, which is not in {folder}/"
+                yield f"{where}: includes {included}, which is not beside it"
             continue
         target = included.split("/")[0]
         if target == ".." or target not in layers:
@@ -49,7 +51,7 @@ def main():
         if path.suffix not in (".h", ".cpp"):
             continue
         parts = path.relative_to(src).parts
-        if len(parts) != 2 or parts[0] not in layers:
+        if len(parts) < 2 or parts[0] not in layers:
             problems.append(f"{path.relative_to(src)}: not in a folder listed in layers.txt")
             continue
         problems.extend(problems_in(path, parts[0], layers, src))

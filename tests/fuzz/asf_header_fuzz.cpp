@@ -1,5 +1,5 @@
 // The ASF header parser and the script command reader on any bytes.
-#include "input/asf_header.h"
+#include "input/wms/asf_header.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,10 +1,10 @@
 // HLS parsing on any bytes: master and media playlists (with the variant order and the live
 // start, whose indexes must stay in range), a TS segment's audio and ID3, ID3 titles, and
 // the codec of an MP4 initialisation section.
-#include "input/hls_mp4_init.h"
-#include "input/hls_playlist.h"
-#include "input/id3_title.h"
-#include "input/mpegts_audio.h"
+#include "input/hls/hls_mp4_init.h"
+#include "input/hls/hls_playlist.h"
+#include "input/hls/id3_title.h"
+#include "input/hls/mpegts_audio.h"
 
 #include <cstddef>
 #include <cstdint>

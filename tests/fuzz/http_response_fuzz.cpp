@@ -1,5 +1,5 @@
 // Response heads and chunked bodies from a hostile server: any bytes, fed in two pieces.
-#include "input/http_response.h"
+#include "input/http/http_response.h"
 
 #include <cstddef>
 #include <cstdint>

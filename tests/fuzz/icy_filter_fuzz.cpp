@@ -1,6 +1,6 @@
 // The ICY metadata filter on any body: the first byte picks the interval, the rest is fed in
 // pieces whose sizes come from the data too.
-#include "input/icy_filter.h"
+#include "input/icy/icy_filter.h"
 
 #include <cstddef>
 #include <cstdint>

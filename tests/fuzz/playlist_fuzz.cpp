@@ -1,6 +1,6 @@
 // Playlist recognition and parsing on any text; every entry parsed is resolved as a URL.
-#include "input/playlist.h"
-#include "input/url.h"
+#include "input/playlist/playlist.h"
+#include "input/http/url.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // The Windows Media streaming deframer on any bytes, fed in pieces whose sizes the input's
 // first byte picks; whatever comes out must be whole packets after a whole header.
-#include "input/wmsp_framing.h"
+#include "input/wms/wmsp_framing.h"
 
 #include <cstddef>
 #include <cstdint>

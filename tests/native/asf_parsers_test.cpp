@@ -1,8 +1,8 @@
 // The ASF header parser, script command text and the Windows Media streaming framing: what a
 // stream's header and commands say, headers whose sizes lie, framing that breaks.
-#include "input/asf_header.h"
-#include "input/unicode_text.h"
-#include "input/wmsp_framing.h"
+#include "input/wms/asf_header.h"
+#include "input/text/unicode_text.h"
+#include "input/wms/wmsp_framing.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The pure HLS parts: playlists, the variant order, the live start, ID3 titles, AES-128
 // segments and the codec of fragmented MP4 initialisation sections.
-#include "input/hls_mp4_init.h"
-#include "input/hls_playlist.h"
-#include "input/hls_segment.h"
-#include "input/id3_title.h"
+#include "input/hls/hls_mp4_init.h"
+#include "input/hls/hls_playlist.h"
+#include "input/hls/hls_segment.h"
+#include "input/hls/id3_title.h"
 
 #include <gtest/gtest.h>
 

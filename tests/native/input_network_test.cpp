@@ -4,7 +4,7 @@
 #include "input_test_server.h"
 
 #include "core/debug_log.h"
-#include "input/transport.h"
+#include "input/net/transport.h"
 
 #include "brevora_audio.h"
 

@@ -1,9 +1,10 @@
 // The network input's pure parts: URLs, response heads, chunked bodies, the ICY metadata
 // filter and playlists, driven with plain strings.
-#include "input/http_response.h"
-#include "input/icy_filter.h"
-#include "input/playlist.h"
-#include "input/url.h"
+#include "input/http/http_response.h"
+#include "input/icy/icy_filter.h"
+#include "input/icy/stream_bitrate.h"
+#include "input/playlist/playlist.h"
+#include "input/http/url.h"
 
 #include <gtest/gtest.h>
 
@@ -114,6 +115,38 @@ TEST(ResponseHead, ParsesIcyAndHttpStatusLinesAndStopsAtTheBody) {
     EXPECT_FALSE(parser.head().is_chunked()); // HTTP/1.0 has no chunking
     EXPECT_EQ(parser.head().content_length(), 12u);
     EXPECT_FALSE(parser.head().is_live());
+}
+
+// Numbers a server writes count only when whole and in range: no wrap-around, no digits
+// read past a sign or into the next word.
+TEST(ResponseHead, ReadsOnlyWholeInRangeNumbers) {
+    struct row {
+        const char *header;
+        std::optional<uint64_t> length;
+        std::optional<size_t> metaint;
+        uint32_t kbps;
+    };
+    const row rows[] = {
+        {"Content-Length: 18446744073709551615", UINT64_MAX, std::nullopt, 0},
+        {"Content-Length: 18446744073709551616", std::nullopt, std::nullopt, 0},
+        {"Content-Length: 12abc", std::nullopt, std::nullopt, 0},
+        {"Content-Length: -1", std::nullopt, std::nullopt, 0},
+        {"icy-metaint: 18446744073709559808", std::nullopt, std::nullopt, 0},
+        {"icy-metaint: +8192", std::nullopt, std::nullopt, 0},
+        {"icy-br: 4294967424", std::nullopt, std::nullopt, 0},
+        {"ice-audio-info: samplerate=44100;bitrate=192;channels=2", std::nullopt, std::nullopt,
+         192},
+        {"ice-audio-info: samplerate=44100", std::nullopt, std::nullopt, 0},
+    };
+    for (const row &each : rows) {
+        response_head_parser parser =
+            parse_head("HTTP/1.0 200 OK\r\n" + std::string(each.header) + "\r\n\r\n");
+        ASSERT_EQ(parser.current_state(), response_head_parser::state::done) << each.header;
+        EXPECT_EQ(parser.head().content_length(), each.length) << each.header;
+        EXPECT_EQ(parse_icy_metaint(parser.head().header("icy-metaint")), each.metaint)
+            << each.header;
+        EXPECT_EQ(stream_bitrate_kbps(parser.head()), each.kbps) << each.header;
+    }
 }
 
 TEST(ResponseHead, RejectsMalformedAndOversizedHeads) {

@@ -8,7 +8,7 @@
 #include "decoder.h"
 
 #include "brevora_audio.h"
-#include "input/asf_header.h"
+#include "input/wms/asf_header.h"
 
 #include <algorithm>
 #include <cstring>

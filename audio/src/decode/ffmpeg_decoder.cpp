@@ -5,7 +5,7 @@
 #include "brevora_audio.h"
 #include "ffmpeg_error.h"
 #include "vorbis_comment.h"
-#include "input/asf_header.h"
+#include "input/wms/asf_header.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

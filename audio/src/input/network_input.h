@@ -5,28 +5,16 @@
 // from any thread, at any time, to make a blocked open() or read() return promptly.
 #pragma once
 
+#include "input/connect_options.h"
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace audio {
-
-struct connect_options {
-    uint32_t timeout_ms = 5000; // bounds connecting and every stall while reading
-    bool follow_playlists = false;
-    std::string proxy; // "[user:pass@]host:port"; empty for a direct connection
-    // PEM file of trust roots for https instead of the system's; empty in normal use
-    // (tests trust the certificate authority they make).
-    std::string tls_ca_file;
-    // HLS master playlists: whether the decoder plays a variant's first audio (the bytes
-    // the input would hand on first). A variant it refuses is passed over for the next.
-    // Empty: the first variant whose segments load plays. Called on the opening thread.
-    std::function<bool(const std::string &first_audio)> hls_audio_check;
-};
 
 // Told what the connection learns, on the thread that runs open() or read().
 class input_listener {
@@ -79,7 +67,7 @@ class network_input {
 // Diagnostics: each connection attempt, each failure (with its reason) and each reconnect
 // goes to the debug log (core/debug_log.h), never with credentials.
 //
-// HLS: a response that is an HLS playlist plays as one stream (input/hls_input.h), also
+// HLS: a response that is an HLS playlist plays as one stream (input/hls/hls_input.h), also
 // while follow_playlists is off; its variants are not station lists.
 //
 // Reconnecting: a live stream (an ICY answer, icy-/ice- headers, or no Content-Length) whose
