@@ -4,6 +4,7 @@
 #include "input/network_input.h"
 
 #include "brevora_audio.h"
+#include "loopback_listener.h"
 
 #include <gtest/gtest.h>
 
@@ -23,33 +24,22 @@
 
 namespace {
 
+// Serves one connection on a loopback listener: reads nothing itself, calls `answer` on the
+// client's socket, then closes it.
 class one_shot_server {
   public:
-    // Serves one connection: reads the request head, then calls `answer` on the socket.
     explicit one_shot_server(std::function<void(SOCKET)> answer) : answer_(std::move(answer)) {
-        WSADATA data;
-        WSAStartup(MAKEWORD(2, 2), &data);
-        listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(listener_, reinterpret_cast<sockaddr *>(&address), sizeof address);
-        listen(listener_, 1);
-        int length = sizeof address;
-        getsockname(listener_, reinterpret_cast<sockaddr *>(&address), &length);
-        port_ = ntohs(address.sin_port);
         thread_ = std::thread([this] { serve(); });
     }
     ~one_shot_server() {
-        closesocket(listener_); // ends a wait for a client that never came
+        listener_.close(); // ends a wait for a client that never came
         thread_.join();
-        WSACleanup();
     }
-    int port() const { return port_; }
+    int port() const { return listener_.port(); }
 
   private:
     void serve() {
-        SOCKET client = accept(listener_, nullptr, nullptr);
+        SOCKET client = listener_.accept_client();
         if (client == INVALID_SOCKET) {
             return;
         }
@@ -59,8 +49,7 @@ class one_shot_server {
     }
 
     std::function<void(SOCKET)> answer_;
-    SOCKET listener_;
-    int port_ = 0;
+    loopback_listener listener_;
     std::thread thread_;
 };
 
@@ -117,21 +106,13 @@ TEST(NetworkInputWindows, ReadsAnIcyStationThroughWinsock) {
 }
 
 TEST(NetworkInputWindows, RefusedConnectionIsAnOpenError) {
-    SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(probe, reinterpret_cast<sockaddr *>(&address), sizeof address);
-    int length = sizeof address;
-    getsockname(probe, reinterpret_cast<sockaddr *>(&address), &length);
-    closesocket(probe); // nothing listens on that port now
     recording_listener listener;
     std::atomic<bool> cancelled{false};
     audio::connect_options options;
     options.timeout_ms = 2000;
     int error = 0;
     EXPECT_FALSE(audio::open_network_input(
-        "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/", options, listener,
+        "http://127.0.0.1:" + std::to_string(refusing_loopback_port()) + "/", options, listener,
         cancelled, &error));
     EXPECT_EQ(error, BASS_ERROR_FILEOPEN);
 }

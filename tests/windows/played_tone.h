@@ -1,5 +1,6 @@
-// What the library's mixer plays, for measuring a tone in the Windows audio tests: the left
-// channel, from the first sound on, captured while this lives.
+// What the library's mixer plays, for the Windows audio tests: every frame handed to the
+// device is counted, and the left channel is kept from the first sound on, to measure a
+// tone's pitch. Captures while this lives.
 #pragma once
 
 #include "output/mixer.h"
@@ -11,10 +12,13 @@
 
 class played_tone {
   public:
+    static constexpr size_t frames_per_second = 44100;
+
     played_tone() {
         audio::library_mixer().set_capture([this](const float *samples, size_t frames) {
             {
                 std::lock_guard<std::mutex> guard(lock_);
+                rendered_ += frames;
                 for (size_t i = 0; i < frames; ++i)
                     if (!played_.empty() || samples[i * 2] != 0)
                         played_.push_back(samples[i * 2]);
@@ -27,25 +31,34 @@ class played_tone {
     played_tone(const played_tone &) = delete;
     played_tone &operator=(const played_tone &) = delete;
 
-    // Waits until `frames` frames have played or `deadline` passes; returns how many have.
-    size_t wait_for(size_t frames, std::chrono::steady_clock::time_point deadline) {
+    // The pitch in Hz over `frames` frames of sound, after a tenth of a second for the
+    // decoder's start; waits until they have played, or returns -1 if `deadline` passes first.
+    int pitch(size_t frames, std::chrono::steady_clock::time_point deadline) {
+        const size_t first = frames_per_second / 10, end = first + frames;
         std::unique_lock<std::mutex> guard(lock_);
-        grown_.wait_until(guard, deadline, [&] { return played_.size() >= frames; });
-        return played_.size();
-    }
-
-    // Rising zero crossings among the frames [first, end), which must have played.
-    int rising_crossings(size_t first, size_t end) {
-        std::lock_guard<std::mutex> guard(lock_);
-        int crossings = 0;
+        if (!grown_.wait_until(guard, deadline, [&] { return played_.size() >= end; }))
+            return -1;
+        size_t rising_crossings = 0;
         for (size_t i = first; i < end; ++i)
             if (played_[i - 1] < 0 && played_[i] >= 0)
-                ++crossings;
-        return crossings;
+                ++rising_crossings;
+        return static_cast<int>(rising_crossings * frames_per_second / frames);
+    }
+
+    // Frames handed to the device so far, sound or silence.
+    size_t rendered() {
+        std::lock_guard<std::mutex> guard(lock_);
+        return rendered_;
+    }
+    // True when more than `frames` frames are rendered within `wait`.
+    bool renders_past(size_t frames, std::chrono::milliseconds wait) {
+        std::unique_lock<std::mutex> guard(lock_);
+        return grown_.wait_for(guard, wait, [&] { return rendered_ > frames; });
     }
 
   private:
-    std::mutex lock_; // guards played_
+    std::mutex lock_; // guards rendered_ and played_
     std::condition_variable grown_;
+    size_t rendered_ = 0;
     std::vector<float> played_;
 };

@@ -4,8 +4,7 @@
 #include "player_harness.h"
 #include "player_ids.h"
 #include "player_state.h"
-
-#include <winsock2.h>
+#include "loopback_listener.h"
 
 #include <cstdio>
 #include <memory>
@@ -145,37 +144,18 @@ class SilentServer {
   public:
     // Waits until a client has connected and takes it in; false after timeout_ms.
     bool wait_for_client(int timeout_ms) {
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(listener, &readable);
-        timeval timeout = {timeout_ms / 1000, (timeout_ms % 1000) * 1000};
-        if (select(0, &readable, nullptr, nullptr, &timeout) != 1)
-            return false;
-        client = accept(listener, nullptr, nullptr);
+        client = listener.accept_client(timeout_ms);
         return client != INVALID_SOCKET;
-    }
-    SilentServer() {
-        WSADATA data;
-        WSAStartup(MAKEWORD(2, 2), &data);
-        listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in address = {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address);
-        listen(listener, 4);
-        int length = sizeof address;
-        getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length);
-        port = ntohs(address.sin_port);
     }
     ~SilentServer() {
         if (client != INVALID_SOCKET)
             closesocket(client);
-        closesocket(listener);
-        WSACleanup();
     }
-    SOCKET listener;
+    int port() const { return listener.port(); }
+
+  private:
+    loopback_listener listener;
     SOCKET client = INVALID_SOCKET;
-    int port;
 };
 
 TEST_F(PlayerEndToEnd, ClosingWhileTheLibraryIsStillConnectingEndsPromptly) {
@@ -183,7 +163,7 @@ TEST_F(PlayerEndToEnd, ClosingWhileTheLibraryIsStillConnectingEndsPromptly) {
     write_station_file("[stations]\r\nstation_count=2\r\nstation_name_1=Local\r\n"
                        "station_url_1=null\r\nstation_name_2=Silent\r\n"
                        "station_url_2=http://127.0.0.1:" +
-                       std::to_string(server.port) + "/silent\r\n");
+                       std::to_string(server.port()) + "/silent\r\n");
     ASSERT_TRUE(start_player());
     SendMessageW(main_window, WM_COMMAND, MAKEWPARAM(IDM_FIRST_STATION + 1, 0), 0);
     // Once the server holds the connection, the worker is inside the library, waiting.
