@@ -14,6 +14,7 @@ packages=(
   nasm
   openssl dpkg-dev
   time valgrind
+  liquidsoap
 )
 
 missing=()

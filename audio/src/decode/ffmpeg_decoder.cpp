@@ -14,6 +14,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <mutex>
 
@@ -143,12 +144,16 @@ class ffmpeg_decoder final : public decoder {
             if (result == 0) {
                 bool converted = convert(out.samples);
                 av_frame_unref(frame_.get());
-                if (converted)
+                if (converted) {
+                    in_error_run_ = false;
                     return true;
+                }
                 continue;
             }
-            if (result != AVERROR(EAGAIN))
-                return false; // drained, or the codec cannot go on
+            if (result == AVERROR_EOF)
+                return false; // drained
+            if (result != AVERROR(EAGAIN) && !error_is_skipped())
+                return false;
             if (!send_next_packet(out))
                 return false;
         }
@@ -207,6 +212,8 @@ class ffmpeg_decoder final : public decoder {
             return false;
         for (;;) {
             int result = av_read_frame(format_.get(), packet_.get());
+            if (result < 0 && !at_end_of_data(result) && error_is_skipped())
+                continue; // the demuxer resynchronises on the next page or frame
             if (result < 0) {
                 // End of data (or cancelled): let the codec give out what it holds.
                 draining_ = true;
@@ -234,11 +241,25 @@ class ffmpeg_decoder final : public decoder {
             result = avcodec_send_packet(codec_.get(), packet_.get());
             av_packet_unref(packet_.get());
             // A damaged packet is skipped; the next one may decode.
-            if (result == 0 || result == AVERROR_INVALIDDATA)
-                return true;
-            if (result != AVERROR(EAGAIN))
-                return false;
+            return result == 0 || error_is_skipped();
         }
+    }
+
+    // The source ended or was cancelled: no later byte can mend the error.
+    bool at_end_of_data(int result) const {
+        return result == AVERROR_EOF || result == AVERROR_EXIT || format_->pb->eof_reached;
+    }
+
+    // Live streams carry damaged pages and frames (and Liquidsoap ends each Ogg Opus link
+    // with an empty packet the demuxer refuses): each is skipped, until a run of them has
+    // given no audio for the error time-out.
+    bool error_is_skipped() {
+        auto now = std::chrono::steady_clock::now();
+        if (!in_error_run_) {
+            in_error_run_ = true;
+            error_run_start_ = now;
+        }
+        return now - error_run_start_ < error_time_out_;
     }
 
     // A chained Ogg stream announces each new logical bitstream with its comments, and
@@ -369,6 +390,8 @@ class ffmpeg_decoder final : public decoder {
     int command_index_ = -1;
     bool ogg_flac_ = false;
     bool draining_ = false;
+    bool in_error_run_ = false; // errors since the last decoded frame
+    std::chrono::steady_clock::time_point error_run_start_;
     int source_rate_ = 0;
     int source_channels_ = 0;
     int source_sample_format_ = -1;

@@ -111,6 +111,7 @@ int stream::open_decoder(const probe_result &probe) {
         request_.output_rate, &error);
     if (!decoder_)
         return first_data_timed_out_ ? BASS_ERROR_TIMEOUT : error;
+    decoder_->set_error_time_out(std::chrono::milliseconds(request_.settings.timeout_ms));
     format_ = probe.format;
     describe_next_frame_ = true;
     return BASS_OK;
