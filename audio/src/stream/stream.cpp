@@ -2,6 +2,8 @@
 // the mix; its format (probing and the decoder) is in stream_format.cpp.
 #include "stream.h"
 
+#include "core/debug_log.h"
+#include "core/error.h"
 #include "core/worker_threads.h"
 #include "encode/encoder.h"
 #include "input_opener.h"
@@ -37,7 +39,7 @@ stream::~stream() = default;
 int stream::connect(uint32_t handle) {
     handle_ = handle;
     auto self = shared_from_this();
-    start_worker([self] { self->download(); });
+    start_worker([self] { self->run_guarded("download", &stream::download); });
     {
         std::unique_lock<std::mutex> guard(state_lock_);
         state_changed_.wait(
@@ -50,9 +52,44 @@ int stream::connect(uint32_t handle) {
     int error = identify_and_open();
     if (error != BASS_OK)
         return shut_down_ ? BASS_ERROR_INIT : error;
-    start_worker([self] { self->decode(); });
-    start_worker([self] { self->dispatch_syncs(); });
+    start_worker([self] { self->run_guarded("decode", &stream::decode); });
+    start_worker([self] { self->run_guarded("sync", &stream::dispatch_syncs); });
     return BASS_OK;
+}
+
+void stream::run_guarded(const char *thread, void (stream::*body)()) noexcept {
+    try {
+        (this->*body)();
+    } catch (const std::exception &failure) {
+        end_as_failed(thread, failure.what(), error_of(failure));
+    } catch (...) {
+        end_as_failed(thread, "unknown exception", BASS_ERROR_UNKNOWN);
+    }
+}
+
+// The stream's threads stop as at the end of the data; a connect still waiting fails with
+// `error`, a playing stream gets its END sync.
+void stream::end_as_failed(const char *thread, const char *what, int error) noexcept {
+    try {
+        log_thread_failure("stream " + std::to_string(handle_) + " " + thread, what);
+    } catch (...) {
+        // Memory ran out again: the stream still ends, only without its log line.
+    }
+    buffer_.cancel();
+    samples_.cancel();
+    decode_finished_ = true;
+    {
+        std::lock_guard<std::mutex> guard(state_lock_);
+        if (connection_ == connection::connecting) {
+            connection_ = connection::failed;
+            open_error_ = error;
+        }
+        if (input_)
+            input_->interrupt();
+        state_changed_.notify_all();
+    }
+    if (!end_posted_.exchange(true))
+        post_sync_noexcept(BASS_SYNC_END);
 }
 
 void stream::shut_down() {
@@ -126,11 +163,26 @@ void stream::download() {
             input->interrupt();
         state_changed_.notify_all();
     }
+    try {
+        read_into_buffer(*input);
+    } catch (...) {
+        forget_input(); // the input dies with this frame: nobody may interrupt it now
+        throw;
+    }
+    forget_input();
+}
+
+void stream::forget_input() {
+    std::lock_guard<std::mutex> guard(state_lock_);
+    input_ = nullptr;
+}
+
+void stream::read_into_buffer(network_input &input) {
     std::vector<uint8_t> block(download_block);
     for (;;) {
         if (playing_ && !buffer_.rest_above(buffer_.capacity() / 2, download_rest))
             break;
-        long count = input->read(block.data(), block.size());
+        long count = input.read(block.data(), block.size());
         if (count <= 0)
             break;
         if (request_.download_proc && !shut_down_)
@@ -140,8 +192,6 @@ void stream::download() {
     }
     connected_ = false;
     buffer_.finish();
-    std::lock_guard<std::mutex> guard(state_lock_);
-    input_ = nullptr;
 }
 
 void stream::decode() {
@@ -172,28 +222,41 @@ void stream::decode() {
 }
 
 void stream::dispatch_syncs() {
-    std::unique_lock<std::mutex> guard(sync_lock_);
     for (;;) {
-        sync_posted_.wait(guard, [&] { return shut_down_ || !pending_syncs_.empty(); });
-        if (shut_down_)
-            return;
-        DWORD type = pending_syncs_.front();
-        pending_syncs_.pop_front();
-        std::vector<sync_entry> due;
+        DWORD type;
+        {
+            std::unique_lock<std::mutex> guard(sync_lock_);
+            sync_posted_.wait(guard, [&] { return shut_down_ || !pending_syncs_.empty(); });
+            if (shut_down_)
+                return;
+            type = pending_syncs_.front();
+            pending_syncs_.pop_front();
+        }
+        // One sync that fails ends the stream; the END sync posted for that still goes out.
+        try {
+            dispatch_sync(type);
+        } catch (const std::exception &failure) {
+            end_as_failed("sync", failure.what(), error_of(failure));
+        }
+    }
+}
+
+void stream::dispatch_sync(DWORD type) {
+    std::vector<sync_entry> due;
+    {
+        std::lock_guard<std::mutex> guard(sync_lock_);
         for (const auto &entry : syncs_)
             if (entry.type == type)
                 due.push_back(entry);
-        guard.unlock();
-        // Without the lock: a procedure may set syncs or free this stream.
-        for (const auto &entry : due)
-            if (!shut_down_)
-                entry.proc(entry.handle, handle_, 0, entry.user);
-        if (type == BASS_SYNC_END) {
-            library_mixer().remove(this);
-            if ((flags_ & BASS_STREAM_AUTOFREE) && free_after_end_)
-                free_after_end_(handle_);
-        }
-        guard.lock();
+    }
+    // Without the lock: a procedure may set syncs or free this stream.
+    for (const auto &entry : due)
+        if (!shut_down_)
+            entry.proc(entry.handle, handle_, 0, entry.user);
+    if (type == BASS_SYNC_END) {
+        library_mixer().remove(this);
+        if ((flags_ & BASS_STREAM_AUTOFREE) && free_after_end_)
+            free_after_end_(handle_);
     }
 }
 
@@ -201,6 +264,14 @@ void stream::post_sync(DWORD type) {
     std::lock_guard<std::mutex> guard(sync_lock_);
     pending_syncs_.push_back(type);
     sync_posted_.notify_all();
+}
+
+void stream::post_sync_noexcept(DWORD type) noexcept {
+    try {
+        post_sync(type);
+    } catch (...) {
+        // No memory for the queue entry: nothing can announce the end.
+    }
 }
 
 void stream::publish_tag(const std::string **slot, std::string value) {
@@ -246,6 +317,15 @@ void stream::on_metadata(const std::string &metadata) {
 }
 
 void stream::mix_into(float *mix, size_t frames, float gain) {
+    // The output thread mixes every stream: one that fails ends, the others play on.
+    try {
+        mix_block(mix, frames, gain);
+    } catch (const std::exception &failure) {
+        end_as_failed("output", failure.what(), error_of(failure));
+    }
+}
+
+void stream::mix_block(float *mix, size_t frames, float gain) {
     size_t wanted = frames * mixer::channels;
     bool recording;
     {

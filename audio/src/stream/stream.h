@@ -91,10 +91,19 @@ class stream final : public mix_source,
   private:
     enum class connection { connecting, connected, failed };
 
-    void download();       // download thread
-    void decode();         // decode thread
-    void dispatch_syncs(); // sync thread
+    void download(); // download thread
+    void read_into_buffer(network_input &input);
+    void forget_input();
+    void decode();                                         // decode thread
+    void mix_block(float *mix, size_t frames, float gain); // output thread
+    void dispatch_syncs();                                 // sync thread
+    void dispatch_sync(DWORD type);
     void post_sync(DWORD type);
+    void post_sync_noexcept(DWORD type) noexcept;
+    // Runs one of the stream's thread bodies: an exception there ends the stream as failed
+    // (a waiting connect fails, a playing stream gets its END sync), never the process.
+    void run_guarded(const char *thread, void (stream::*body)()) noexcept;
+    void end_as_failed(const char *thread, const char *what, int error) noexcept;
     void publish_tag(const std::string **slot, std::string value);
     void publish_decoded_tags(const decoder::chunk &decoded, bool with_syncs);
     // The thread that drives the decoder (the creating thread, then the decode thread):
