@@ -10,6 +10,7 @@ import os
 import random
 import ssl
 import subprocess
+import tempfile
 import time
 
 # MPEG-1 Layer III, 128 kbit/s, 44.1 kHz, joint stereo: 417 bytes a frame, about 26 ms.
@@ -43,11 +44,17 @@ DAMAGED_FORMATS = {
     "aac": (["-c:a", "aac", "-b:a", "128k", "-f", "adts"], "audio/aac"),
 }
 _damaged = {}
+# Made once per machine and kept: encoding while a client waits could outlast its time-out.
+DAMAGED_FOLDER = os.path.join(tempfile.gettempdir(), "brevora-damaged-audio-1")
 
 
 def damaged(name):
     """The format's two tones with garbage over one Ogg page's body (a CRC that no longer
     matches) or over one frame, header included, a third of the way in."""
+    kept = os.path.join(DAMAGED_FOLDER, name)
+    if name not in _damaged and os.path.exists(kept):
+        with open(kept, "rb") as f:
+            _damaged[name] = f.read()
     if name not in _damaged:
         encoder, _ = DAMAGED_FORMATS[name]
         tones = "sin(2*PI*if(lt(t,2),440,880)*t)"
@@ -61,7 +68,17 @@ def damaged(name):
             start += 27 + data[start + 26] + 16  # into the page's body
         data[start:start + 200] = random.Random(3).randbytes(200)
         _damaged[name] = bytes(data)
+        os.makedirs(DAMAGED_FOLDER, exist_ok=True)
+        with tempfile.NamedTemporaryFile(dir=DAMAGED_FOLDER, delete=False) as f:
+            f.write(_damaged[name])
+        os.replace(f.name, kept)  # whole or not at all, as test processes run side by side
     return _damaged[name]
+
+
+def make_damaged_audio():
+    """Called before the server announces itself, so no request waits for an encoder."""
+    for name in DAMAGED_FORMATS:
+        damaged(name)
 
 
 def route_damaged(c):
