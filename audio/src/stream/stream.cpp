@@ -30,9 +30,9 @@ constexpr size_t decoded_queue_samples = 8192 * 2;
 
 } // namespace
 
-stream::stream(request what)
-    : request_(std::move(what)), flags_(request_.flags), buffer_(provisional_buffer),
-      samples_(decoded_queue_samples) {}
+stream::stream(request what, mixer &output)
+    : request_(std::move(what)), mixer_(output), flags_(request_.flags),
+      buffer_(provisional_buffer), samples_(decoded_queue_samples) {}
 
 stream::~stream() = default;
 
@@ -89,7 +89,7 @@ void stream::end_as_failed(const char *thread, const char *what, int error) noex
         state_changed_.notify_all();
     }
     if (!end_posted_.exchange(true))
-        post_sync_noexcept(BASS_SYNC_END);
+        syncs_.post_noexcept(sync_type::end);
 }
 
 void stream::shut_down() {
@@ -103,11 +103,8 @@ void stream::shut_down() {
             input_->interrupt();
         state_changed_.notify_all();
     }
-    {
-        std::lock_guard<std::mutex> guard(sync_lock_);
-        sync_posted_.notify_all();
-    }
-    library_mixer().remove(this);
+    syncs_.stop();
+    mixer_.remove(this);
     // Once out of the mixer nothing feeds the encoders: their files can be finished.
     finish_encoders();
 }
@@ -207,8 +204,8 @@ void stream::decode() {
         while (!shut_down_ && decoder_->decode(next)) {
             describe_format(true);
             if (next.new_bitstream) {
-                publish_tag(&ogg_tags_, line_block(nullptr, decoder_->comments()));
-                post_sync(BASS_SYNC_OGG_CHANGE);
+                tags_.replace(tag_type::ogg, line_block(nullptr, decoder_->comments()));
+                syncs_.post(sync_type::ogg_change);
             }
             publish_decoded_tags(next, true);
             if (!samples_.push(next.samples.data(), next.samples.size()))
@@ -222,79 +219,35 @@ void stream::decode() {
 }
 
 void stream::dispatch_syncs() {
-    for (;;) {
-        DWORD type;
-        {
-            std::unique_lock<std::mutex> guard(sync_lock_);
-            sync_posted_.wait(guard, [&] { return shut_down_ || !pending_syncs_.empty(); });
-            if (shut_down_)
-                return;
-            type = pending_syncs_.front();
-            pending_syncs_.pop_front();
-        }
-        // One sync that fails ends the stream; the END sync posted for that still goes out.
-        try {
-            dispatch_sync(type);
-        } catch (const std::exception &failure) {
-            end_as_failed("sync", failure.what(), error_of(failure));
-        }
-    }
-}
-
-void stream::dispatch_sync(DWORD type) {
-    std::vector<sync_entry> due;
-    {
-        std::lock_guard<std::mutex> guard(sync_lock_);
-        for (const auto &entry : syncs_)
-            if (entry.type == type)
-                due.push_back(entry);
-    }
-    // Without the lock: a procedure may set syncs or free this stream.
-    for (const auto &entry : due)
-        if (!shut_down_)
-            entry.proc(entry.handle, handle_, 0, entry.user);
-    if (type == BASS_SYNC_END) {
-        library_mixer().remove(this);
+    sync_dispatcher::hooks on;
+    on.channel = handle_;
+    on.after_end = [this] {
+        mixer_.remove(this);
         if ((flags_ & BASS_STREAM_AUTOFREE) && free_after_end_)
             free_after_end_(handle_);
-    }
-}
-
-void stream::post_sync(DWORD type) {
-    std::lock_guard<std::mutex> guard(sync_lock_);
-    pending_syncs_.push_back(type);
-    sync_posted_.notify_all();
-}
-
-void stream::post_sync_noexcept(DWORD type) noexcept {
-    try {
-        post_sync(type);
-    } catch (...) {
-        // No memory for the queue entry: nothing can announce the end.
-    }
-}
-
-void stream::publish_tag(const std::string **slot, std::string value) {
-    std::lock_guard<std::mutex> guard(tags_lock_);
-    *slot = tag_versions_.replace(slot, std::move(value));
+    };
+    // One sync that fails ends the stream; the END sync posted for that still goes out.
+    on.failed = [this](const std::exception &failure) {
+        end_as_failed("sync", failure.what(), error_of(failure));
+    };
+    syncs_.run(on);
 }
 
 size_t stream::tag_bytes() const {
-    std::lock_guard<std::mutex> guard(tags_lock_);
-    return tag_versions_.stored_bytes();
+    return tags_.stored_bytes();
 }
 
 // An ASF header change and the script commands that came with a decoded chunk.
 void stream::publish_decoded_tags(const decoder::chunk &decoded, bool with_syncs) {
     if (decoded.new_header) {
-        publish_tag(&wma_tags_, line_block(nullptr, decoder_->comments()));
+        tags_.replace(tag_type::wma, line_block(nullptr, decoder_->comments()));
         if (with_syncs)
-            post_sync(BASS_SYNC_WMA_CHANGE);
+            syncs_.post(sync_type::wma_change);
     }
     for (const std::string &command : decoded.script_commands) {
-        publish_tag(&wma_meta_, command);
+        tags_.replace(tag_type::wma_meta, command);
         if (with_syncs)
-            post_sync(BASS_SYNC_WMA_META);
+            syncs_.post(sync_type::wma_meta);
     }
 }
 
@@ -302,7 +255,7 @@ void stream::on_response(const std::string &status_line,
                          const std::vector<std::string> &header_lines) {
     std::string block = line_block(&status_line, header_lines);
     bool icy = status_line.compare(0, 4, "ICY ") == 0;
-    publish_tag(icy ? &icy_tags_ : &http_tags_, block);
+    tags_.replace(icy ? tag_type::icy : tag_type::http, block);
     if (request_.download_proc && (request_.flags & BASS_STREAM_STATUS) && !shut_down_)
         request_.download_proc(block.data(), 0, request_.user);
 }
@@ -312,8 +265,8 @@ void stream::on_reconnect(const std::string &content_type) {
 }
 
 void stream::on_metadata(const std::string &metadata) {
-    publish_tag(&meta_tag_, metadata);
-    post_sync(BASS_SYNC_META);
+    tags_.replace(tag_type::meta, metadata);
+    syncs_.post(sync_type::meta);
 }
 
 void stream::mix_into(float *mix, size_t frames, float gain) {
@@ -341,71 +294,23 @@ void stream::mix_block(float *mix, size_t frames, float gain) {
             entry->feed(unscaled_block_.data(), got);
     }
     if (got < wanted && decode_finished_ && samples_.size() == 0 && !end_posted_.exchange(true))
-        post_sync(BASS_SYNC_END);
+        syncs_.post(sync_type::end);
 }
 
-bool stream::file_position(DWORD mode, QWORD *position, int *error) const {
-    switch (mode) {
-    case BASS_FILEPOS_CURRENT:
-        *position = buffer_.total_read();
-        return true;
-    case BASS_FILEPOS_DOWNLOAD:
-        *position = buffer_.total_written();
-        return true;
-    case BASS_FILEPOS_END:
-        *position = buffer_.capacity();
-        return true;
-    case BASS_FILEPOS_START:
-        *position = 0;
-        return true;
-    case BASS_FILEPOS_CONNECTED:
-        *position = connected_ ? 1 : 0;
-        return true;
-    case BASS_FILEPOS_BUFFER:
-        *position = buffer_.buffered();
-        return true;
-    case BASS_FILEPOS_WMA_BUFFER: {
-        const stream_format *format = format_.load();
-        if (!format || format->tags != tag_source::asf_header) {
-            *error = BASS_ERROR_NOTAVAIL; // only WMA streams have it
-            return false;
-        }
-        *position = std::min<QWORD>(100, buffer_.buffered() * 100 /
-                                             std::max<size_t>(buffer_.capacity(), 1));
-        return true;
-    }
-    default:
-        *error = BASS_ERROR_ILLTYPE;
-        return false;
-    }
+stream::file_positions stream::positions() const {
+    file_positions now;
+    now.read = buffer_.total_read();
+    now.downloaded = buffer_.total_written();
+    now.capacity = buffer_.capacity();
+    now.buffered = buffer_.buffered();
+    now.connected = connected_;
+    const stream_format *format = format_.load();
+    now.asf = format && format->tags == tag_source::asf_header;
+    return now;
 }
 
-const char *stream::tags(DWORD type) const {
-    std::lock_guard<std::mutex> guard(tags_lock_);
-    const std::string *tag = nullptr;
-    switch (type) {
-    case BASS_TAG_HTTP:
-        tag = http_tags_;
-        break;
-    case BASS_TAG_ICY:
-        tag = icy_tags_;
-        break;
-    case BASS_TAG_META:
-        tag = meta_tag_;
-        break;
-    case BASS_TAG_OGG:
-        tag = ogg_tags_;
-        break;
-    case BASS_TAG_WMA:
-        tag = wma_tags_;
-        break;
-    case BASS_TAG_WMA_META:
-        tag = wma_meta_;
-        break;
-    default:
-        break;
-    }
-    return tag ? tag->c_str() : nullptr;
+const char *stream::tags(tag_type type) const {
+    return tags_.text(type);
 }
 
 void stream::info(BASS_CHANNELINFO *info) const {
@@ -426,25 +331,8 @@ DWORD stream::change_flags(DWORD flags, DWORD mask) {
     return (old & ~mask) | (flags & mask);
 }
 
-bool stream::add_sync(HSYNC sync, DWORD type, SYNCPROC *proc, void *user, int *error) {
-    switch (type) {
-    case BASS_SYNC_END:
-    case BASS_SYNC_META:
-    case BASS_SYNC_OGG_CHANGE:
-    case BASS_SYNC_WMA_CHANGE:
-    case BASS_SYNC_WMA_META:
-        break;
-    default:
-        *error = BASS_ERROR_ILLTYPE;
-        return false;
-    }
-    if (!proc) {
-        *error = BASS_ERROR_ILLPARAM;
-        return false;
-    }
-    std::lock_guard<std::mutex> guard(sync_lock_);
-    syncs_.push_back({sync, type, proc, user});
-    return true;
+void stream::add_sync(HSYNC sync, sync_type type, SYNCPROC *proc, void *user) {
+    syncs_.add(sync, type, proc, user);
 }
 
 void stream::play() {
@@ -453,10 +341,10 @@ void stream::play() {
         playing_ = true;
         state_changed_.notify_all();
     }
-    library_mixer().add(shared_from_this());
+    mixer_.add(shared_from_this());
     // A free that ran meanwhile may have missed the mixer; take the stream out again.
     if (shut_down_)
-        library_mixer().remove(this);
+        mixer_.remove(this);
 }
 
 } // namespace audio

@@ -19,6 +19,7 @@
 #include "output/mixer.h"
 #include "byte_buffer.h"
 #include "pcm_queue.h"
+#include "sync_dispatcher.h"
 #include "tag_store.h"
 
 #include <atomic>
@@ -47,7 +48,8 @@ class stream final : public mix_source,
         int output_rate = 44100;
     };
 
-    explicit stream(request what);
+    // `output`: the mixer the stream plays into once played; it outlives the stream's use.
+    stream(request what, mixer &output);
     ~stream() override;
 
     // The owner's hook, set before connect: called on the sync thread, after the END syncs,
@@ -64,12 +66,20 @@ class stream final : public mix_source,
     // (bounded, see encoder::stop) for the stream's encoder programs to finish their files.
     void shut_down();
 
-    // API queries, from any thread. Each returns false / null with *error set on failure.
-    bool file_position(DWORD mode, QWORD *position, int *error) const;
-    const char *tags(DWORD type) const;
+    // API queries, from any thread.
+    struct file_positions {
+        uint64_t read = 0;       // bytes the decoder has taken
+        uint64_t downloaded = 0; // bytes the download has written
+        uint64_t capacity = 0;   // the buffer's size
+        uint64_t buffered = 0;   // downloaded, not yet taken
+        bool connected = false;  // the download is still connected
+        bool asf = false;        // the stream is Windows Media
+    };
+    file_positions positions() const;
+    const char *tags(tag_type type) const; // null while the tag has no text
     void info(BASS_CHANNELINFO *info) const;
     DWORD change_flags(DWORD flags, DWORD mask);
-    bool add_sync(HSYNC sync, DWORD type, SYNCPROC *proc, void *user, int *error);
+    void add_sync(HSYNC sync, sync_type type, SYNCPROC *proc, void *user);
     void play();
     int decoded_rate() const { return request_.output_rate; }
     size_t tag_bytes() const; // the tag texts kept, for the memory test
@@ -97,14 +107,10 @@ class stream final : public mix_source,
     void decode();                                         // decode thread
     void mix_block(float *mix, size_t frames, float gain); // output thread
     void dispatch_syncs();                                 // sync thread
-    void dispatch_sync(DWORD type);
-    void post_sync(DWORD type);
-    void post_sync_noexcept(DWORD type) noexcept;
     // Runs one of the stream's thread bodies: an exception there ends the stream as failed
     // (a waiting connect fails, a playing stream gets its END sync), never the process.
     void run_guarded(const char *thread, void (stream::*body)()) noexcept;
     void end_as_failed(const char *thread, const char *what, int error) noexcept;
-    void publish_tag(const std::string **slot, std::string value);
     void publish_decoded_tags(const decoder::chunk &decoded, bool with_syncs);
     // The thread that drives the decoder (the creating thread, then the decode thread):
     int identify_and_open();
@@ -119,6 +125,7 @@ class stream final : public mix_source,
     void finish_encoders();
 
     const request request_;
+    mixer &mixer_;
     std::function<void(uint32_t)> free_after_end_; // set before connect, then read-only
     uint32_t handle_ = 0; // set by connect before any thread that reads it starts
     std::atomic<DWORD> flags_;
@@ -153,30 +160,14 @@ class stream final : public mix_source,
     std::string content_type_;
     uint32_t input_kbps_ = 0;
 
-    mutable std::mutex tags_lock_; // guards the tag pointers and tag_versions_
     // A returned tag pointer stays valid until its tag is replaced twice (see tag_store).
-    tag_store tag_versions_;
-    const std::string *http_tags_ = nullptr;
-    const std::string *icy_tags_ = nullptr;
-    const std::string *meta_tag_ = nullptr;
-    const std::string *ogg_tags_ = nullptr;
-    const std::string *wma_tags_ = nullptr;
-    const std::string *wma_meta_ = nullptr;
+    tag_store tags_;
 
     std::mutex encoders_lock_; // guards encoders_
     std::vector<std::shared_ptr<encoder>> encoders_;
     std::vector<float> unscaled_block_; // output thread: one block for the encoders
 
-    struct sync_entry {
-        HSYNC handle;
-        DWORD type;
-        SYNCPROC *proc;
-        void *user;
-    };
-    std::mutex sync_lock_; // guards syncs_ and pending_syncs_
-    std::condition_variable sync_posted_;
-    std::vector<sync_entry> syncs_;
-    std::deque<DWORD> pending_syncs_;
+    sync_dispatcher syncs_;
 };
 
 } // namespace audio

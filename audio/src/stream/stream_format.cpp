@@ -162,11 +162,12 @@ void stream::describe_format(bool with_syncs) {
     chans_ = static_cast<DWORD>(decoder_->channels());
     tag_source tags = format_.load()->tags;
     if (tags == tag_source::ogg_comments)
-        publish_tag(&ogg_tags_, line_block(nullptr, decoder_->comments()));
+        tags_.replace(tag_type::ogg, line_block(nullptr, decoder_->comments()));
     if (tags == tag_source::asf_header)
-        publish_tag(&wma_tags_, line_block(nullptr, decoder_->comments()));
+        tags_.replace(tag_type::wma, line_block(nullptr, decoder_->comments()));
     if (with_syncs && tags != tag_source::none)
-        post_sync(tags == tag_source::ogg_comments ? BASS_SYNC_OGG_CHANGE : BASS_SYNC_WMA_CHANGE);
+        syncs_.post(tags == tag_source::ogg_comments ? sync_type::ogg_change
+                                                     : sync_type::wma_change);
 }
 
 } // namespace audio
