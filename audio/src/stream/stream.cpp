@@ -32,7 +32,9 @@ constexpr size_t decoded_queue_samples = 8192 * 2;
 
 stream::stream(request what, mixer &output)
     : request_(std::move(what)), mixer_(output), flags_(request_.flags),
-      buffer_(provisional_buffer), samples_(decoded_queue_samples) {}
+      buffer_(provisional_buffer), samples_(decoded_queue_samples),
+      decoding_({buffer_, tags_, syncs_, shut_down_, request_.output_rate,
+                 request_.settings.timeout_ms}) {}
 
 stream::~stream() = default;
 
@@ -49,12 +51,29 @@ int stream::connect(uint32_t handle) {
         if (connection_ == connection::failed)
             return open_error_;
     }
-    int error = identify_and_open();
+    int error = open_decoding();
     if (error != BASS_OK)
         return shut_down_ ? BASS_ERROR_INIT : error;
     start_worker([self] { self->run_guarded("decode", &stream::decode); });
     start_worker([self] { self->run_guarded("sync", &stream::dispatch_syncs); });
     return BASS_OK;
+}
+
+// Creating thread: the decoding of what the connection brings, and the buffer sized for its
+// bitrate.
+int stream::open_decoding() {
+    std::string content_type;
+    uint32_t input_kbps;
+    {
+        std::lock_guard<std::mutex> guard(state_lock_);
+        content_type = content_type_;
+        input_kbps = input_kbps_;
+    }
+    uint32_t kbps = 0;
+    int error = decoding_.open(content_type, input_kbps, &kbps);
+    if (error == BASS_OK)
+        buffer_.set_capacity(static_cast<size_t>(kbps) * request_.settings.buffer_ms / 8);
+    return error;
 }
 
 void stream::run_guarded(const char *thread, void (stream::*body)()) noexcept {
@@ -196,25 +215,13 @@ void stream::decode() {
         std::unique_lock<std::mutex> guard(state_lock_);
         state_changed_.wait(guard, [&] { return playing_ || shut_down_; });
     }
-    if (shut_down_ || !samples_.push(first_samples_.data(), first_samples_.size()))
+    std::vector<float> first = decoding_.take_first_samples();
+    if (shut_down_ || !samples_.push(first.data(), first.size()))
         return;
-    first_samples_ = {};
     decoder::chunk next;
-    for (;;) {
-        while (!shut_down_ && decoder_->decode(next)) {
-            describe_format(true);
-            if (next.new_bitstream) {
-                tags_.replace(tag_type::ogg, line_block(nullptr, decoder_->comments()));
-                syncs_.post(sync_type::ogg_change);
-            }
-            publish_decoded_tags(next, true);
-            if (!samples_.push(next.samples.data(), next.samples.size()))
-                return;
-        }
-        // A decoder that cannot be opened on the new format ends the stream.
-        if (shut_down_ || !next_format_.format || switch_decoder() != BASS_OK)
-            break;
-    }
+    while (!shut_down_ && decoding_.next(next))
+        if (!samples_.push(next.samples.data(), next.samples.size()))
+            return;
     decode_finished_ = true;
 }
 
@@ -235,20 +242,6 @@ void stream::dispatch_syncs() {
 
 size_t stream::tag_bytes() const {
     return tags_.stored_bytes();
-}
-
-// An ASF header change and the script commands that came with a decoded chunk.
-void stream::publish_decoded_tags(const decoder::chunk &decoded, bool with_syncs) {
-    if (decoded.new_header) {
-        tags_.replace(tag_type::wma, line_block(nullptr, decoder_->comments()));
-        if (with_syncs)
-            syncs_.post(sync_type::wma_change);
-    }
-    for (const std::string &command : decoded.script_commands) {
-        tags_.replace(tag_type::wma_meta, command);
-        if (with_syncs)
-            syncs_.post(sync_type::wma_meta);
-    }
 }
 
 void stream::on_response(const std::string &status_line,
@@ -304,7 +297,7 @@ stream::file_positions stream::positions() const {
     now.capacity = buffer_.capacity();
     now.buffered = buffer_.buffered();
     now.connected = connected_;
-    const stream_format *format = format_.load();
+    const stream_format *format = decoding_.format();
     now.asf = format && format->tags == tag_source::asf_header;
     return now;
 }
@@ -315,10 +308,10 @@ const char *stream::tags(tag_type type) const {
 
 void stream::info(BASS_CHANNELINFO *info) const {
     *info = BASS_CHANNELINFO{};
-    info->freq = freq_;
-    info->chans = chans_;
+    info->freq = decoding_.rate();
+    info->chans = decoding_.channels();
     info->flags = flags_;
-    const stream_format *format = format_.load();
+    const stream_format *format = decoding_.format();
     info->ctype = format ? format->ctype : 0;
 }
 

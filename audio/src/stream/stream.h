@@ -19,6 +19,7 @@
 #include "output/mixer.h"
 #include "byte_buffer.h"
 #include "pcm_queue.h"
+#include "stream_decoding.h"
 #include "sync_dispatcher.h"
 #include "tag_store.h"
 
@@ -104,6 +105,7 @@ class stream final : public mix_source,
     void download(); // download thread
     void read_into_buffer(network_input &input);
     void forget_input();
+    int open_decoding();                                   // creating thread
     void decode();                                         // decode thread
     void mix_block(float *mix, size_t frames, float gain); // output thread
     void dispatch_syncs();                                 // sync thread
@@ -111,17 +113,6 @@ class stream final : public mix_source,
     // (a waiting connect fails, a playing stream gets its END sync), never the process.
     void run_guarded(const char *thread, void (stream::*body)()) noexcept;
     void end_as_failed(const char *thread, const char *what, int error) noexcept;
-    void publish_decoded_tags(const decoder::chunk &decoded, bool with_syncs);
-    // The thread that drives the decoder (the creating thread, then the decode thread):
-    int identify_and_open();
-    probe_result probe_part(const std::string &content_type, byte_buffer::deadline until,
-                            bool *stalled);
-    int open_decoder(const probe_result &probe);
-    // The decoder's bytes: -1 once first_data_deadline_ has passed. Ends the decoder's input
-    // (0) where a new connection brings another format, which next_format_ then holds.
-    long read_for_decoder(uint8_t *data, size_t size);
-    int switch_decoder();
-    void describe_format(bool with_syncs);
     void finish_encoders();
 
     const request request_;
@@ -137,20 +128,6 @@ class stream final : public mix_source,
 
     byte_buffer buffer_;
     pcm_queue samples_;
-
-    // Written by the creating thread before the decode thread starts, then owned by it.
-    std::unique_ptr<decoder> decoder_;
-    std::vector<float> first_samples_;
-    byte_buffer::deadline first_data_deadline_; // while connecting; then none
-    bool first_data_timed_out_ = false;
-    probe_result next_format_;         // another format met at a reconnect, not yet opened
-    bool describe_next_frame_ = false; // a new decoder has not decoded its first frame yet
-    // What the stream plays, read by the API queries: written by the thread that drives the
-    // decoder, the format when its decoder opens, the rate and channels once that decoder
-    // has decoded its first frame.
-    std::atomic<const stream_format *> format_{nullptr};
-    std::atomic<DWORD> freq_{0};
-    std::atomic<DWORD> chans_{0};
 
     mutable std::mutex state_lock_; // guards connection_, open_error_, input_, the fields below
     std::condition_variable state_changed_;
@@ -168,6 +145,8 @@ class stream final : public mix_source,
     std::vector<float> unscaled_block_; // output thread: one block for the encoders
 
     sync_dispatcher syncs_;
+    // Last: it refers to the buffer, the tags and the syncs above.
+    stream_decoding decoding_;
 };
 
 } // namespace audio
