@@ -57,6 +57,8 @@ struct entry_point {
 void CALLBACK ignore_sync(HSYNC, DWORD, DWORD, void *) {}
 
 const entry_point entry_points[] = {
+    {"BASS_GetVersion", false, [](HSTREAM, HENCODE) { return BASS_GetVersion() == 0x02040000; }},
+    {"BASS_ErrorGetCode", false, [](HSTREAM, HENCODE) { return BASS_ErrorGetCode() == BASS_OK; }},
     {"BASS_Init", false, [](HSTREAM, HENCODE) { return BASS_Init(0, 44100, 0, nullptr, nullptr); }},
     {"BASS_Free", true, [](HSTREAM, HENCODE) { return BASS_Free() != FALSE; }},
     {"BASS_SetConfig", true,

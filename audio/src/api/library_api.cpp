@@ -40,11 +40,11 @@ const char *file_name_of(const char *path) {
 } // namespace
 
 DWORD BASS_GetVersion(void) {
-    return 0x02040000;
+    return guarded_call(DWORD{0}, [] { return DWORD{0x02040000}; });
 }
 
 int BASS_ErrorGetCode(void) {
-    return last_error();
+    return guarded_call(int{BASS_ERROR_UNKNOWN}, [] { return last_error(); });
 }
 
 BOOL BASS_Init(int device, DWORD freq, DWORD, HWND, const void *) {
