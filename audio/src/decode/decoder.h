@@ -53,6 +53,10 @@ class decoder {
     // The stream's comments as "name=value" (Vorbis comments of the current bitstream, or
     // the tags of the current ASF header).
     virtual std::vector<std::string> comments() const = 0;
+    // Bytes taken from the source but not yet decoded: what the demuxer holds from the
+    // start of the packet the codec has last been given (an Ogg page is read whole before
+    // its first packet comes out). Those are still to play, as the buffer's are.
+    virtual uint64_t held_bytes() const { return 0; }
 
   protected:
     std::chrono::milliseconds error_time_out_{5000};

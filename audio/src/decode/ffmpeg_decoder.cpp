@@ -171,6 +171,11 @@ class ffmpeg_decoder final : public decoder {
         return nearest_common_bitrate(packet_bytes_ * 8 / 1000.0 / seconds);
     }
     std::vector<std::string> comments() const override { return comments_; }
+    uint64_t held_bytes() const override {
+        return last_packet_pos_ >= 0 && static_cast<uint64_t>(last_packet_pos_) <= source_bytes_
+                   ? source_bytes_ - static_cast<uint64_t>(last_packet_pos_)
+                   : 0;
+    }
 
   private:
     static int read_packet(void *opaque, uint8_t *buffer, int size) {
@@ -178,6 +183,7 @@ class ffmpeg_decoder final : public decoder {
         long count = self->source_(buffer, static_cast<size_t>(size));
         if (count < 0)
             return AVERROR_EXIT;
+        self->source_bytes_ += static_cast<uint64_t>(count);
         return count == 0 ? AVERROR_EOF : static_cast<int>(count);
     }
 
@@ -235,6 +241,8 @@ class ffmpeg_decoder final : public decoder {
             take_stream_changes(out);
             ++packet_count_;
             packet_bytes_ += packet_->size;
+            if (packet_->pos >= 0)
+                last_packet_pos_ = packet_->pos;
             if (packet_->duration > 0)
                 packet_seconds_ +=
                     packet_->duration * av_q2d(format_->streams[stream_index_]->time_base);
@@ -397,6 +405,8 @@ class ffmpeg_decoder final : public decoder {
     int source_sample_format_ = -1;
     uint32_t header_kbps_ = 0;
     uint64_t packet_count_ = 0;
+    uint64_t source_bytes_ = 0;    // taken from the source
+    int64_t last_packet_pos_ = -1; // where the packet last given to the codec began
     double packet_bytes_ = 0;
     double packet_seconds_ = 0;
     double decoded_seconds_ = 0;

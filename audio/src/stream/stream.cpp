@@ -292,10 +292,13 @@ void stream::mix_block(float *mix, size_t frames, float gain) {
 
 stream::file_positions stream::positions() const {
     file_positions now;
-    now.read = buffer_.total_read();
     now.downloaded = buffer_.total_written();
     now.capacity = buffer_.capacity();
-    now.buffered = buffer_.buffered();
+    // What the decoder holds undecoded is still to play: an Ogg stream's first page, read
+    // whole at connect, would otherwise look played and hold back a start on the buffer.
+    now.buffered = std::min<uint64_t>(buffer_.buffered() + decoding_.held_bytes(),
+                                      std::max<uint64_t>(now.capacity, buffer_.buffered()));
+    now.read = now.downloaded - std::min(now.buffered, now.downloaded);
     now.connected = connected_;
     const stream_format *format = decoding_.format();
     now.asf = format && format->tags == tag_source::asf_header;

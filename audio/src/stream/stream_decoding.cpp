@@ -58,6 +58,7 @@ int stream_decoding::open(const std::string &content_type, uint32_t input_kbps, 
     first_data_deadline_.reset();
     if (decoder_->sample_rate() == 0)
         return BASS_ERROR_FILEFORM; // not one frame decoded
+    held_bytes_ = decoder_->held_bytes();
     describe_format(false);
 
     *kbps = input_kbps ? input_kbps : decoder_->bitrate_kbps();
@@ -140,6 +141,7 @@ long stream_decoding::read_for_decoder(uint8_t *data, size_t size) {
 
 // Replaces the decoder that ended at a reconnect with one for the format found there.
 int stream_decoding::switch_decoder() {
+    held_bytes_ = 0;
     probe_result next = next_format_;
     next_format_ = {};
     decoder_.reset();
@@ -171,6 +173,7 @@ std::vector<float> stream_decoding::take_first_samples() {
 bool stream_decoding::next(decoder::chunk &out) {
     for (;;) {
         if (!cancelled_ && decoder_->decode(out)) {
+            held_bytes_ = decoder_->held_bytes();
             describe_format(true);
             if (out.new_bitstream) {
                 tags_.replace(tag_type::ogg, line_block(nullptr, decoder_->comments()));

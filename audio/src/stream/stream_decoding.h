@@ -48,6 +48,8 @@ class stream_decoding {
     const stream_format *format() const { return format_.load(); }
     DWORD rate() const { return freq_.load(); }
     DWORD channels() const { return chans_.load(); }
+    // Bytes the decoder has taken but not decoded yet (see decoder::held_bytes).
+    uint64_t held_bytes() const { return held_bytes_.load(); }
 
   private:
     probe_result probe_part(const std::string &content_type, byte_buffer::deadline until,
@@ -77,6 +79,7 @@ class stream_decoding {
     std::atomic<const stream_format *> format_{nullptr};
     std::atomic<DWORD> freq_{0};
     std::atomic<DWORD> chans_{0};
+    std::atomic<uint64_t> held_bytes_{0};
 };
 
 } // namespace audio
