@@ -15,6 +15,7 @@ packages=(
   openssl dpkg-dev
   time valgrind
   nlohmann-json3-dev
+  liquidsoap
 )
 
 missing=()

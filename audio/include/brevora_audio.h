@@ -242,6 +242,8 @@ typedef BOOL(CALLBACK ENCODEPROC)(HENCODE handle, DWORD channel, const void *buf
                                   void *user);
 
 // ---- Library ------------------------------------------------------------------------------
+// Every call below may also fail with BASS_ERROR_MEM when memory runs out, or with
+// BASS_ERROR_UNKNOWN for any other internal failure; no call ever lets an exception out.
 
 // BASS_GetVersion: the library's version.
 //   Returns: 0x02040000 (the high word, 0x0204, is what callers check). Never fails.

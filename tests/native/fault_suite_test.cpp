@@ -33,6 +33,8 @@ struct fault_row {
     // Of a row that plays a tone: the channel type and the pitch of what it plays.
     DWORD ctype = 0;
     double tone_hz = 0;
+    // Of a row with a damaged page or frame: the pitch after it (the stream plays on).
+    double then_hz = 0;
 };
 
 // CTest lists each row by its path rather than by the struct's bytes.
@@ -67,6 +69,17 @@ const fault_row rows[] = {
     {"200 bytes of an MP3 frame, then nothing", "http", "127.0.0.1", "/mp3-stall",
      BASS_ERROR_TIMEOUT, 1},
     {"headers, then nothing", "http", "127.0.0.1", "/head-stall", BASS_ERROR_TIMEOUT, 1},
+    // Two seconds of 440 Hz, then 880 Hz; the damage lies in the first tone.
+    {"damaged page in Ogg Vorbis", "http", "127.0.0.1", "/damaged?format=vorbis", plays, 0,
+     BASS_CTYPE_STREAM_OGG, 440, 880},
+    {"damaged page in Ogg Opus", "http", "127.0.0.1", "/damaged?format=opus", plays, 0,
+     BASS_CTYPE_STREAM_OPUS, 440, 880},
+    {"damaged page in Ogg FLAC", "http", "127.0.0.1", "/damaged?format=flac", plays, 0,
+     BASS_CTYPE_STREAM_OGG_FLAC, 440, 880},
+    {"corrupt MP3 frame", "http", "127.0.0.1", "/damaged?format=mp3", plays, 0,
+     BASS_CTYPE_STREAM_MP3, 440, 880},
+    {"corrupt AAC frame", "http", "127.0.0.1", "/damaged?format=aac", plays, 0,
+     BASS_CTYPE_STREAM_AAC, 440, 880},
     {"TLS with a trusted certificate", "https", "localhost", "/mp3", plays, 0},
     {"TLS with an expired certificate", "https_expired", "localhost", "/mp3", BASS_ERROR_SSL, 0},
     {"TLS with a self-signed certificate", "https_self_signed", "localhost", "/mp3", BASS_ERROR_SSL,
@@ -146,11 +159,17 @@ TEST_P(FaultSuite, EndsInItsErrorOrPlaysWithinItsBound) {
     };
     EXPECT_TRUE(stream_test::eventually(consumed, std::chrono::seconds(10))) << row.what;
     if (row.tone_hz > 0) {
-        // Half a second of the sound, once it has begun (the silent frames before it are MP3).
+        // Half a second of the sound, once it has begun (the silent frames before it are MP3);
+        // four seconds where a damaged part lies between the first tone and the second.
+        size_t frames = row.then_hz > 0 ? 4 * 44100 : 22050;
         std::vector<float> played =
-            capture.left_channel_of_sound(22050, std::chrono::seconds(10), 4410);
-        ASSERT_EQ(played.size(), 22050u) << row.what;
-        EXPECT_NEAR(stream_test::measured_frequency(played, 44100), row.tone_hz, 10.0) << row.what;
+            capture.left_channel_of_sound(frames, std::chrono::seconds(15), 4410);
+        ASSERT_EQ(played.size(), frames) << row.what;
+        EXPECT_NEAR(stream_test::frequency_between(played, 0, 0.5), row.tone_hz, 10.0) << row.what;
+        if (row.then_hz > 0) {
+            EXPECT_NEAR(stream_test::frequency_between(played, 3.4, 3.9), row.then_hz, 10.0)
+                << row.what;
+        }
         BASS_CHANNELINFO info{};
         ASSERT_TRUE(BASS_ChannelGetInfo(stream, &info));
         EXPECT_EQ(info.ctype, row.ctype) << row.what;

@@ -16,7 +16,9 @@ namespace icecast_test {
 
 class icecast_server {
   public:
-    icecast_server() : process_(BREVORA_TEST_SERVERS_DIR "/icecast_fixture.py") {
+    // `mounts`: "--mounts=a,b" for only those (see the script), or null for the ffmpeg ones.
+    explicit icecast_server(const char *mounts = nullptr)
+        : process_(BREVORA_TEST_SERVERS_DIR "/icecast_fixture.py", mounts) {
         // {"port": N, "dir": "..."}
         const char *at = std::strstr(process_.first_line().c_str(), "\"port\": ");
         if (at)

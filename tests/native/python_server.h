@@ -12,7 +12,8 @@ namespace test_support {
 
 class python_server {
   public:
-    explicit python_server(const char *script) {
+    // `argument`: one command-line argument for the script, or null.
+    explicit python_server(const char *script, const char *argument = nullptr) {
         int to_child[2], from_child[2];
         if (pipe(to_child) != 0)
             return;
@@ -27,7 +28,7 @@ class python_server {
             dup2(from_child[1], 1);
             close(to_child[1]);
             close(from_child[0]);
-            execlp("python3", "python3", script, static_cast<char *>(nullptr));
+            execlp("python3", "python3", script, argument, static_cast<char *>(nullptr));
             _exit(127);
         }
         close(to_child[0]);

@@ -26,7 +26,7 @@ import time
 from urllib.parse import urlsplit, parse_qs
 
 from routes_formats import ROUTES as FORMAT_ROUTES
-from routes_faults import ROUTES as FAULT_ROUTES, listen_with_bad_certificates
+from routes_faults import ROUTES as FAULT_ROUTES, listen_with_bad_certificates, make_damaged_audio
 
 HEAD_TIMEOUT = 5
 HOLD_SECONDS = 20
@@ -515,6 +515,7 @@ def main():
     server.listen("proxy", lambda s: server.serve_proxy(s, None))
     server.listen("auth_proxy", lambda s: server.serve_proxy(s, "user:secret"))
     listen_with_bad_certificates(server, directory, certificate, key)
+    make_damaged_audio()
     print(json.dumps(dict(server.ports, ca_file=certificate)), flush=True)
 
     sys.stdin.read()  # until the test closes the pipe

@@ -1,5 +1,6 @@
 """Hostile stations for the fault suite: closes at every phase, stalls, trickles, oversized
-heads and metadata, dead playlists, a format change after a reconnect, random bytes, and
+heads and metadata, dead playlists, a format change after a reconnect, random bytes, a
+damaged page or frame in the middle of each format, and
 HTTPS listeners with an expired and a self-signed certificate.
 
 Audio here is real MPEG audio: silent MP3 frames (a header and zero side information, which
@@ -9,6 +10,7 @@ import os
 import random
 import ssl
 import subprocess
+import tempfile
 import time
 
 # MPEG-1 Layer III, 128 kbit/s, 44.1 kHz, joint stereo: 417 bytes a frame, about 26 ms.
@@ -29,6 +31,64 @@ def aac_tone():
                                "-f", "adts", "-"], stdout=subprocess.PIPE, check=True)
         _aac.append(made.stdout)
     return _aac[0]
+
+
+# Two seconds of 440 Hz, then four of 880 Hz, in each format; damaged at a third of the bytes.
+DAMAGED_FORMATS = {
+    "vorbis": (["-c:a", "libvorbis", "-b:a", "128k", "-f", "ogg", "-page_duration", "200000"],
+               "audio/ogg"),
+    "opus": (["-c:a", "libopus", "-b:a", "96k", "-f", "ogg", "-page_duration", "200000"],
+             "audio/ogg"),
+    "flac": (["-c:a", "flac", "-f", "ogg", "-page_duration", "200000"], "audio/ogg"),
+    "mp3": (["-c:a", "libmp3lame", "-b:a", "128k", "-f", "mp3"], "audio/mpeg"),
+    "aac": (["-c:a", "aac", "-b:a", "128k", "-f", "adts"], "audio/aac"),
+}
+_damaged = {}
+# Made once per machine and kept: encoding while a client waits could outlast its time-out.
+DAMAGED_FOLDER = os.path.join(tempfile.gettempdir(), "brevora-damaged-audio-1")
+
+
+def damaged(name):
+    """The format's two tones with garbage over one Ogg page's body (a CRC that no longer
+    matches) or over one frame, header included, a third of the way in."""
+    kept = os.path.join(DAMAGED_FOLDER, name)
+    if name not in _damaged and os.path.exists(kept):
+        with open(kept, "rb") as f:
+            _damaged[name] = f.read()
+    if name not in _damaged:
+        encoder, _ = DAMAGED_FORMATS[name]
+        tones = "sin(2*PI*if(lt(t,2),440,880)*t)"
+        made = subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-f", "lavfi", "-i",
+                               "aevalsrc='%s':s=44100:d=6" % tones, "-ac", "2", *encoder, "-"],
+                              stdout=subprocess.PIPE, check=True).stdout
+        data = bytearray(made)
+        ogg = data.startswith(b"OggS")
+        start = data.find(b"OggS" if ogg else b"\xff", len(data) // 3)
+        if ogg:
+            start += 27 + data[start + 26] + 16  # into the page's body
+        data[start:start + 200] = random.Random(3).randbytes(200)
+        _damaged[name] = bytes(data)
+        os.makedirs(DAMAGED_FOLDER, exist_ok=True)
+        with tempfile.NamedTemporaryFile(dir=DAMAGED_FOLDER, delete=False) as f:
+            f.write(_damaged[name])
+        os.replace(f.name, kept)  # whole or not at all, as test processes run side by side
+    return _damaged[name]
+
+
+def make_damaged_audio():
+    """Called before the server announces itself, so no request waits for an encoder."""
+    for name in DAMAGED_FORMATS:
+        damaged(name)
+
+
+def route_damaged(c):
+    """One damaged page or frame in the middle of a stream (format=vorbis|opus|flac|mp3|aac);
+    what follows it is sound."""
+    name = c.param("format")
+    c.head("HTTP/1.0 200 OK", ["Content-Type: " + DAMAGED_FORMATS[name][1],
+                               "icy-name:Fault Radio"])
+    c.send(damaged(name))
+    c.hold()
 
 
 def send_paced(c, data, seconds):
@@ -165,7 +225,7 @@ ROUTES = {
     "/mp3-metaint": route_mp3_metaint, "/meta-past-end": route_meta_past_end,
     "/endless-meta": route_endless_meta, "/dead-playlist": route_dead_playlist,
     "/random": route_random, "/mp3-then-aac": route_mp3_then_aac, "/mp3": route_mp3,
-    "/live": route_live,
+    "/live": route_live, "/damaged": route_damaged,
 }
 
 

@@ -65,8 +65,8 @@ bool stop_library() {
         std::lock_guard<std::mutex> guard(library_lock);
         if (!initialised)
             return false;
+        stopped = streams().remove_all(); // first: it is what may run out of memory
         initialised = false;
-        stopped = streams().remove_all();
         stopped_output = std::move(output);
     }
     for (const auto &each : stopped)
@@ -104,11 +104,13 @@ std::shared_ptr<stream> find_stream(uint32_t handle) {
 }
 
 bool free_stream(uint32_t handle) {
+    // The stream's encoder handles die with it, before its recordings are finished. First,
+    // as it is what may run out of memory: then nothing has changed. (An encoder started
+    // in between is stopped by the shut-down; its handle then reports it stopped.)
+    forget_encoders_of(handle);
     std::shared_ptr<stream> freed = streams().remove(handle);
     if (!freed)
         return false;
-    // The stream's encoder handles die with it, before its recordings are finished.
-    forget_encoders_of(handle);
     freed->shut_down();
     return true;
 }

@@ -77,8 +77,8 @@ bool set_config_text(uint32_t option, const char *text) {
         return fail(BASS_ERROR_ILLTYPE, false);
     std::lock_guard<std::mutex> guard(proxy_lock);
     // The caller's buffer may change or go away; keep our own copy.
+    proxy_text = text ? text : ""; // first: it is what may run out of memory
     proxy_set = text != nullptr;
-    proxy_text = text ? text : "";
     return succeed(true);
 }
 
@@ -90,8 +90,11 @@ const char *get_config_text(uint32_t option) {
 }
 
 network_settings current_network_settings() {
-    network_settings settings{net_timeout_ms.load(), net_buffer_ms.load(),
-                              net_prebuffer_percent.load(), net_playlist_mode.load(), {}};
+    network_settings settings{net_timeout_ms.load(),
+                              net_buffer_ms.load(),
+                              net_prebuffer_percent.load(),
+                              net_playlist_mode.load(),
+                              {}};
     std::lock_guard<std::mutex> guard(proxy_lock);
     settings.proxy = proxy_text;
     return settings;

@@ -55,4 +55,12 @@ void set_debug_log_sink(debug_log_sink sink) {
     test_sink.store(sink);
 }
 
+void log_thread_failure(const std::string &who, const char *what) noexcept {
+    try {
+        if (debug_log_enabled())
+            debug_log_line(who + " thread failed: " + what);
+    } catch (...) {
+    }
+}
+
 } // namespace audio

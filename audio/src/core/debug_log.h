@@ -17,6 +17,10 @@ bool debug_log_enabled();
 // Writes `line` (without a line ending) when the log is enabled.
 void debug_log_line(const std::string &line);
 
+// "<who> thread failed: <what>", for a thread that caught an exception. Never throws: when
+// memory has run out the line is lost, not the thread's clean-up.
+void log_thread_failure(const std::string &who, const char *what) noexcept;
+
 // Tests: every line goes to `sink` instead, whatever the environment says; null restores
 // the usual behaviour. The sink is called on the logging thread.
 using debug_log_sink = void (*)(const std::string &line);

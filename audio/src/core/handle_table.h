@@ -27,6 +27,9 @@ template <typename T> class handle_table {
             free_.pop_back();
         } else if (slots_.size() < max_slots) {
             index = static_cast<uint32_t>(slots_.size());
+            // Room for every slot in the free list now, so that releasing one (which frees
+            // run) never needs memory.
+            free_.reserve(slots_.size() + 1);
             slots_.push_back({});
         } else {
             return 0;
@@ -54,6 +57,8 @@ template <typename T> class handle_table {
     template <typename Predicate> std::vector<std::shared_ptr<T>> remove_where(Predicate matches) {
         std::vector<std::shared_ptr<T>> objects;
         std::lock_guard<std::mutex> guard(lock_);
+        // Room first: running out of memory leaves every handle as it was.
+        objects.reserve(slots_.size());
         for (uint32_t index = 0; index < slots_.size(); ++index)
             if (slots_[index].object && matches(*slots_[index].object))
                 objects.push_back(release(index));

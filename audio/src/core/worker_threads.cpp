@@ -1,5 +1,7 @@
 #include "worker_threads.h"
 
+#include "debug_log.h"
+
 #include <condition_variable>
 #include <cstdint>
 #include <map>
@@ -48,6 +50,18 @@ void join_all(std::vector<std::thread> &ended) {
         each.join();
 }
 
+// The last guard of a worker's body (each owner ends its own work as failed before this):
+// an exception is logged and the thread ends, never the process.
+void run_caught(const std::function<void()> &work) noexcept {
+    try {
+        work();
+    } catch (const std::exception &failure) {
+        log_thread_failure("worker", failure.what());
+    } catch (...) {
+        log_thread_failure("worker", "unknown exception");
+    }
+}
+
 } // namespace
 
 void start_worker(std::function<void()> work) {
@@ -61,7 +75,7 @@ void start_worker(std::function<void()> work) {
         try {
             slot->second = std::thread([id, work = std::move(work)] {
                 on_worker_thread = true;
-                work();
+                run_caught(work);
                 std::lock_guard<std::mutex> guard(workers_lock);
                 ended_workers.push_back(id);
                 workers_changed.notify_all();

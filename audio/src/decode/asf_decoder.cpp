@@ -30,7 +30,10 @@ class asf_decoder final : public decoder {
         inner_ = open_ffmpeg_decoder(
             format_, [this](uint8_t *buffer, size_t size) { return read_packets(buffer, size); },
             output_rate_, &error);
-        return inner_ ? BASS_OK : error;
+        if (!inner_)
+            return error;
+        inner_->set_error_time_out(error_time_out_);
+        return BASS_OK;
     }
 
     bool decode(chunk &out) override {

@@ -7,6 +7,7 @@
 
 #include "format_probe.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -35,8 +36,13 @@ class decoder {
     };
 
     // Decodes the next frame into `out`. False at the end of the stream (or when the
-    // source was cancelled).
+    // source was cancelled). A damaged page, packet or frame is skipped and decoding
+    // resynchronises on what follows: only a run of them that yields no audio for the
+    // error time-out ends the stream.
     virtual bool decode(chunk &out) = 0;
+
+    // Set before the first decode (the stream's network time-out).
+    void set_error_time_out(std::chrono::milliseconds span) { error_time_out_ = span; }
 
     // Of the source, known after the first decoded frame.
     virtual int sample_rate() const = 0;
@@ -47,6 +53,13 @@ class decoder {
     // The stream's comments as "name=value" (Vorbis comments of the current bitstream, or
     // the tags of the current ASF header).
     virtual std::vector<std::string> comments() const = 0;
+    // Bytes taken from the source but not yet decoded: what the demuxer holds from the
+    // start of the packet the codec has last been given (an Ogg page is read whole before
+    // its first packet comes out). Those are still to play, as the buffer's are.
+    virtual uint64_t held_bytes() const { return 0; }
+
+  protected:
+    std::chrono::milliseconds error_time_out_{5000};
 };
 
 // The FFmpeg decoder itself (ffmpeg_decoder.cpp); decoder::open picks it or a wrapper.

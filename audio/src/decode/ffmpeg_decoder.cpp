@@ -14,6 +14,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <mutex>
 
@@ -143,12 +144,16 @@ class ffmpeg_decoder final : public decoder {
             if (result == 0) {
                 bool converted = convert(out.samples);
                 av_frame_unref(frame_.get());
-                if (converted)
+                if (converted) {
+                    in_error_run_ = false;
                     return true;
+                }
                 continue;
             }
-            if (result != AVERROR(EAGAIN))
-                return false; // drained, or the codec cannot go on
+            if (result == AVERROR_EOF)
+                return false; // drained
+            if (result != AVERROR(EAGAIN) && !error_is_skipped())
+                return false;
             if (!send_next_packet(out))
                 return false;
         }
@@ -166,6 +171,11 @@ class ffmpeg_decoder final : public decoder {
         return nearest_common_bitrate(packet_bytes_ * 8 / 1000.0 / seconds);
     }
     std::vector<std::string> comments() const override { return comments_; }
+    uint64_t held_bytes() const override {
+        return last_packet_pos_ >= 0 && static_cast<uint64_t>(last_packet_pos_) <= source_bytes_
+                   ? source_bytes_ - static_cast<uint64_t>(last_packet_pos_)
+                   : 0;
+    }
 
   private:
     static int read_packet(void *opaque, uint8_t *buffer, int size) {
@@ -173,6 +183,7 @@ class ffmpeg_decoder final : public decoder {
         long count = self->source_(buffer, static_cast<size_t>(size));
         if (count < 0)
             return AVERROR_EXIT;
+        self->source_bytes_ += static_cast<uint64_t>(count);
         return count == 0 ? AVERROR_EOF : static_cast<int>(count);
     }
 
@@ -207,6 +218,8 @@ class ffmpeg_decoder final : public decoder {
             return false;
         for (;;) {
             int result = av_read_frame(format_.get(), packet_.get());
+            if (result < 0 && !at_end_of_data(result) && error_is_skipped())
+                continue; // the demuxer resynchronises on the next page or frame
             if (result < 0) {
                 // End of data (or cancelled): let the codec give out what it holds.
                 draining_ = true;
@@ -228,17 +241,33 @@ class ffmpeg_decoder final : public decoder {
             take_stream_changes(out);
             ++packet_count_;
             packet_bytes_ += packet_->size;
+            if (packet_->pos >= 0)
+                last_packet_pos_ = packet_->pos;
             if (packet_->duration > 0)
                 packet_seconds_ +=
                     packet_->duration * av_q2d(format_->streams[stream_index_]->time_base);
             result = avcodec_send_packet(codec_.get(), packet_.get());
             av_packet_unref(packet_.get());
             // A damaged packet is skipped; the next one may decode.
-            if (result == 0 || result == AVERROR_INVALIDDATA)
-                return true;
-            if (result != AVERROR(EAGAIN))
-                return false;
+            return result == 0 || error_is_skipped();
         }
+    }
+
+    // The source ended or was cancelled: no later byte can mend the error.
+    bool at_end_of_data(int result) const {
+        return result == AVERROR_EOF || result == AVERROR_EXIT || format_->pb->eof_reached;
+    }
+
+    // Live streams carry damaged pages and frames (and Liquidsoap ends each Ogg Opus link
+    // with an empty packet the demuxer refuses): each is skipped, until a run of them has
+    // given no audio for the error time-out.
+    bool error_is_skipped() {
+        auto now = std::chrono::steady_clock::now();
+        if (!in_error_run_) {
+            in_error_run_ = true;
+            error_run_start_ = now;
+        }
+        return now - error_run_start_ < error_time_out_;
     }
 
     // A chained Ogg stream announces each new logical bitstream with its comments, and
@@ -369,11 +398,15 @@ class ffmpeg_decoder final : public decoder {
     int command_index_ = -1;
     bool ogg_flac_ = false;
     bool draining_ = false;
+    bool in_error_run_ = false; // errors since the last decoded frame
+    std::chrono::steady_clock::time_point error_run_start_;
     int source_rate_ = 0;
     int source_channels_ = 0;
     int source_sample_format_ = -1;
     uint32_t header_kbps_ = 0;
     uint64_t packet_count_ = 0;
+    uint64_t source_bytes_ = 0;    // taken from the source
+    int64_t last_packet_pos_ = -1; // where the packet last given to the codec began
     double packet_bytes_ = 0;
     double packet_seconds_ = 0;
     double decoded_seconds_ = 0;

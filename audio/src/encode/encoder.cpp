@@ -1,5 +1,6 @@
 #include "encoder.h"
 
+#include "core/debug_log.h"
 #include "wav_format.h"
 
 #include <algorithm>
@@ -88,6 +89,23 @@ void encoder::stop() {
 }
 
 void encoder::write_to_program() {
+    bool reading = false;
+    try {
+        reading = write_queued_audio();
+    } catch (const std::exception &failure) {
+        // The recording ends as one whose program stopped reading; the process goes on.
+        log_thread_failure("encoder writer", failure.what());
+    }
+    input_broken_ = !reading;
+    process_->close_input();
+    std::lock_guard<std::mutex> guard(queue_lock_);
+    writer_finished_ = true;
+    queue_changed_.notify_all();
+}
+
+// Writer thread: the WAV header, then the queue until closing. False once the program has
+// stopped reading.
+bool encoder::write_queued_audio() {
     const auto header =
         streaming_wav_header(static_cast<uint32_t>(rate_), static_cast<uint16_t>(channels));
     bool reading = process_->write(header.data(), header.size());
@@ -106,11 +124,7 @@ void encoder::write_to_program() {
         }
         reading = process_->write(piece.data(), taken);
     }
-    input_broken_ = !reading;
-    process_->close_input();
-    std::lock_guard<std::mutex> guard(queue_lock_);
-    writer_finished_ = true;
-    queue_changed_.notify_all();
+    return reading;
 }
 
 } // namespace audio

@@ -63,7 +63,8 @@ class encoder {
   private:
     encoder(std::unique_ptr<encoder_process> process, uint32_t channel, int rate,
             const encoder_limits &limits);
-    void write_to_program(); // writer thread
+    void write_to_program();
+    bool write_queued_audio(); // writer thread
 
     const uint32_t channel_;
     const int rate_;

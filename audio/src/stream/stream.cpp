@@ -2,6 +2,8 @@
 // the mix; its format (probing and the decoder) is in stream_format.cpp.
 #include "stream.h"
 
+#include "core/debug_log.h"
+#include "core/error.h"
 #include "core/worker_threads.h"
 #include "encode/encoder.h"
 #include "input_opener.h"
@@ -28,16 +30,18 @@ constexpr size_t decoded_queue_samples = 8192 * 2;
 
 } // namespace
 
-stream::stream(request what)
-    : request_(std::move(what)), flags_(request_.flags), buffer_(provisional_buffer),
-      samples_(decoded_queue_samples) {}
+stream::stream(request what, mixer &output)
+    : request_(std::move(what)), mixer_(output), flags_(request_.flags),
+      buffer_(provisional_buffer), samples_(decoded_queue_samples),
+      decoding_({buffer_, tags_, syncs_, shut_down_, request_.output_rate,
+                 request_.settings.timeout_ms}) {}
 
 stream::~stream() = default;
 
 int stream::connect(uint32_t handle) {
     handle_ = handle;
     auto self = shared_from_this();
-    start_worker([self] { self->download(); });
+    start_worker([self] { self->run_guarded("download", &stream::download); });
     {
         std::unique_lock<std::mutex> guard(state_lock_);
         state_changed_.wait(
@@ -47,12 +51,64 @@ int stream::connect(uint32_t handle) {
         if (connection_ == connection::failed)
             return open_error_;
     }
-    int error = identify_and_open();
+    int error = open_decoding();
     if (error != BASS_OK)
         return shut_down_ ? BASS_ERROR_INIT : error;
-    start_worker([self] { self->decode(); });
-    start_worker([self] { self->dispatch_syncs(); });
+    start_worker([self] { self->run_guarded("decode", &stream::decode); });
+    start_worker([self] { self->run_guarded("sync", &stream::dispatch_syncs); });
     return BASS_OK;
+}
+
+// Creating thread: the decoding of what the connection brings, and the buffer sized for its
+// bitrate.
+int stream::open_decoding() {
+    std::string content_type;
+    uint32_t input_kbps;
+    {
+        std::lock_guard<std::mutex> guard(state_lock_);
+        content_type = content_type_;
+        input_kbps = input_kbps_;
+    }
+    uint32_t kbps = 0;
+    int error = decoding_.open(content_type, input_kbps, &kbps);
+    if (error == BASS_OK)
+        buffer_.set_capacity(static_cast<size_t>(kbps) * request_.settings.buffer_ms / 8);
+    return error;
+}
+
+void stream::run_guarded(const char *thread, void (stream::*body)()) noexcept {
+    try {
+        (this->*body)();
+    } catch (const std::exception &failure) {
+        end_as_failed(thread, failure.what(), error_of(failure));
+    } catch (...) {
+        end_as_failed(thread, "unknown exception", BASS_ERROR_UNKNOWN);
+    }
+}
+
+// The stream's threads stop as at the end of the data; a connect still waiting fails with
+// `error`, a playing stream gets its END sync.
+void stream::end_as_failed(const char *thread, const char *what, int error) noexcept {
+    try {
+        log_thread_failure("stream " + std::to_string(handle_) + " " + thread, what);
+    } catch (...) {
+        // Memory ran out again: the stream still ends, only without its log line.
+    }
+    buffer_.cancel();
+    samples_.cancel();
+    decode_finished_ = true;
+    {
+        std::lock_guard<std::mutex> guard(state_lock_);
+        if (connection_ == connection::connecting) {
+            connection_ = connection::failed;
+            open_error_ = error;
+        }
+        if (input_)
+            input_->interrupt();
+        state_changed_.notify_all();
+    }
+    if (!end_posted_.exchange(true))
+        syncs_.post_noexcept(sync_type::end);
 }
 
 void stream::shut_down() {
@@ -66,11 +122,8 @@ void stream::shut_down() {
             input_->interrupt();
         state_changed_.notify_all();
     }
-    {
-        std::lock_guard<std::mutex> guard(sync_lock_);
-        sync_posted_.notify_all();
-    }
-    library_mixer().remove(this);
+    syncs_.stop();
+    mixer_.remove(this);
     // Once out of the mixer nothing feeds the encoders: their files can be finished.
     finish_encoders();
 }
@@ -126,11 +179,26 @@ void stream::download() {
             input->interrupt();
         state_changed_.notify_all();
     }
+    try {
+        read_into_buffer(*input);
+    } catch (...) {
+        forget_input(); // the input dies with this frame: nobody may interrupt it now
+        throw;
+    }
+    forget_input();
+}
+
+void stream::forget_input() {
+    std::lock_guard<std::mutex> guard(state_lock_);
+    input_ = nullptr;
+}
+
+void stream::read_into_buffer(network_input &input) {
     std::vector<uint8_t> block(download_block);
     for (;;) {
         if (playing_ && !buffer_.rest_above(buffer_.capacity() / 2, download_rest))
             break;
-        long count = input->read(block.data(), block.size());
+        long count = input.read(block.data(), block.size());
         if (count <= 0)
             break;
         if (request_.download_proc && !shut_down_)
@@ -140,8 +208,6 @@ void stream::download() {
     }
     connected_ = false;
     buffer_.finish();
-    std::lock_guard<std::mutex> guard(state_lock_);
-    input_ = nullptr;
 }
 
 void stream::decode() {
@@ -149,89 +215,40 @@ void stream::decode() {
         std::unique_lock<std::mutex> guard(state_lock_);
         state_changed_.wait(guard, [&] { return playing_ || shut_down_; });
     }
-    if (shut_down_ || !samples_.push(first_samples_.data(), first_samples_.size()))
+    std::vector<float> first = decoding_.take_first_samples();
+    if (shut_down_ || !samples_.push(first.data(), first.size()))
         return;
-    first_samples_ = {};
     decoder::chunk next;
-    for (;;) {
-        while (!shut_down_ && decoder_->decode(next)) {
-            describe_format(true);
-            if (next.new_bitstream) {
-                publish_tag(&ogg_tags_, line_block(nullptr, decoder_->comments()));
-                post_sync(BASS_SYNC_OGG_CHANGE);
-            }
-            publish_decoded_tags(next, true);
-            if (!samples_.push(next.samples.data(), next.samples.size()))
-                return;
-        }
-        // A decoder that cannot be opened on the new format ends the stream.
-        if (shut_down_ || !next_format_.format || switch_decoder() != BASS_OK)
-            break;
-    }
+    while (!shut_down_ && decoding_.next(next))
+        if (!samples_.push(next.samples.data(), next.samples.size()))
+            return;
     decode_finished_ = true;
 }
 
 void stream::dispatch_syncs() {
-    std::unique_lock<std::mutex> guard(sync_lock_);
-    for (;;) {
-        sync_posted_.wait(guard, [&] { return shut_down_ || !pending_syncs_.empty(); });
-        if (shut_down_)
-            return;
-        DWORD type = pending_syncs_.front();
-        pending_syncs_.pop_front();
-        std::vector<sync_entry> due;
-        for (const auto &entry : syncs_)
-            if (entry.type == type)
-                due.push_back(entry);
-        guard.unlock();
-        // Without the lock: a procedure may set syncs or free this stream.
-        for (const auto &entry : due)
-            if (!shut_down_)
-                entry.proc(entry.handle, handle_, 0, entry.user);
-        if (type == BASS_SYNC_END) {
-            library_mixer().remove(this);
-            if ((flags_ & BASS_STREAM_AUTOFREE) && free_after_end_)
-                free_after_end_(handle_);
-        }
-        guard.lock();
-    }
-}
-
-void stream::post_sync(DWORD type) {
-    std::lock_guard<std::mutex> guard(sync_lock_);
-    pending_syncs_.push_back(type);
-    sync_posted_.notify_all();
-}
-
-void stream::publish_tag(const std::string **slot, std::string value) {
-    std::lock_guard<std::mutex> guard(tags_lock_);
-    *slot = tag_versions_.replace(slot, std::move(value));
+    sync_dispatcher::hooks on;
+    on.channel = handle_;
+    on.after_end = [this] {
+        mixer_.remove(this);
+        if ((flags_ & BASS_STREAM_AUTOFREE) && free_after_end_)
+            free_after_end_(handle_);
+    };
+    // One sync that fails ends the stream; the END sync posted for that still goes out.
+    on.failed = [this](const std::exception &failure) {
+        end_as_failed("sync", failure.what(), error_of(failure));
+    };
+    syncs_.run(on);
 }
 
 size_t stream::tag_bytes() const {
-    std::lock_guard<std::mutex> guard(tags_lock_);
-    return tag_versions_.stored_bytes();
-}
-
-// An ASF header change and the script commands that came with a decoded chunk.
-void stream::publish_decoded_tags(const decoder::chunk &decoded, bool with_syncs) {
-    if (decoded.new_header) {
-        publish_tag(&wma_tags_, line_block(nullptr, decoder_->comments()));
-        if (with_syncs)
-            post_sync(BASS_SYNC_WMA_CHANGE);
-    }
-    for (const std::string &command : decoded.script_commands) {
-        publish_tag(&wma_meta_, command);
-        if (with_syncs)
-            post_sync(BASS_SYNC_WMA_META);
-    }
+    return tags_.stored_bytes();
 }
 
 void stream::on_response(const std::string &status_line,
                          const std::vector<std::string> &header_lines) {
     std::string block = line_block(&status_line, header_lines);
     bool icy = status_line.compare(0, 4, "ICY ") == 0;
-    publish_tag(icy ? &icy_tags_ : &http_tags_, block);
+    tags_.replace(icy ? tag_type::icy : tag_type::http, block);
     if (request_.download_proc && (request_.flags & BASS_STREAM_STATUS) && !shut_down_)
         request_.download_proc(block.data(), 0, request_.user);
 }
@@ -241,11 +258,20 @@ void stream::on_reconnect(const std::string &content_type) {
 }
 
 void stream::on_metadata(const std::string &metadata) {
-    publish_tag(&meta_tag_, metadata);
-    post_sync(BASS_SYNC_META);
+    tags_.replace(tag_type::meta, metadata);
+    syncs_.post(sync_type::meta);
 }
 
 void stream::mix_into(float *mix, size_t frames, float gain) {
+    // The output thread mixes every stream: one that fails ends, the others play on.
+    try {
+        mix_block(mix, frames, gain);
+    } catch (const std::exception &failure) {
+        end_as_failed("output", failure.what(), error_of(failure));
+    }
+}
+
+void stream::mix_block(float *mix, size_t frames, float gain) {
     size_t wanted = frames * mixer::channels;
     bool recording;
     {
@@ -261,79 +287,34 @@ void stream::mix_into(float *mix, size_t frames, float gain) {
             entry->feed(unscaled_block_.data(), got);
     }
     if (got < wanted && decode_finished_ && samples_.size() == 0 && !end_posted_.exchange(true))
-        post_sync(BASS_SYNC_END);
+        syncs_.post(sync_type::end);
 }
 
-bool stream::file_position(DWORD mode, QWORD *position, int *error) const {
-    switch (mode) {
-    case BASS_FILEPOS_CURRENT:
-        *position = buffer_.total_read();
-        return true;
-    case BASS_FILEPOS_DOWNLOAD:
-        *position = buffer_.total_written();
-        return true;
-    case BASS_FILEPOS_END:
-        *position = buffer_.capacity();
-        return true;
-    case BASS_FILEPOS_START:
-        *position = 0;
-        return true;
-    case BASS_FILEPOS_CONNECTED:
-        *position = connected_ ? 1 : 0;
-        return true;
-    case BASS_FILEPOS_BUFFER:
-        *position = buffer_.buffered();
-        return true;
-    case BASS_FILEPOS_WMA_BUFFER: {
-        const stream_format *format = format_.load();
-        if (!format || format->tags != tag_source::asf_header) {
-            *error = BASS_ERROR_NOTAVAIL; // only WMA streams have it
-            return false;
-        }
-        *position = std::min<QWORD>(100, buffer_.buffered() * 100 /
-                                             std::max<size_t>(buffer_.capacity(), 1));
-        return true;
-    }
-    default:
-        *error = BASS_ERROR_ILLTYPE;
-        return false;
-    }
+stream::file_positions stream::positions() const {
+    file_positions now;
+    now.downloaded = buffer_.total_written();
+    now.capacity = buffer_.capacity();
+    // What the decoder holds undecoded is still to play: an Ogg stream's first page, read
+    // whole at connect, would otherwise look played and hold back a start on the buffer.
+    now.buffered = std::min<uint64_t>(buffer_.buffered() + decoding_.held_bytes(),
+                                      std::max<uint64_t>(now.capacity, buffer_.buffered()));
+    now.read = now.downloaded - std::min(now.buffered, now.downloaded);
+    now.connected = connected_;
+    const stream_format *format = decoding_.format();
+    now.asf = format && format->tags == tag_source::asf_header;
+    return now;
 }
 
-const char *stream::tags(DWORD type) const {
-    std::lock_guard<std::mutex> guard(tags_lock_);
-    const std::string *tag = nullptr;
-    switch (type) {
-    case BASS_TAG_HTTP:
-        tag = http_tags_;
-        break;
-    case BASS_TAG_ICY:
-        tag = icy_tags_;
-        break;
-    case BASS_TAG_META:
-        tag = meta_tag_;
-        break;
-    case BASS_TAG_OGG:
-        tag = ogg_tags_;
-        break;
-    case BASS_TAG_WMA:
-        tag = wma_tags_;
-        break;
-    case BASS_TAG_WMA_META:
-        tag = wma_meta_;
-        break;
-    default:
-        break;
-    }
-    return tag ? tag->c_str() : nullptr;
+const char *stream::tags(tag_type type) const {
+    return tags_.text(type);
 }
 
 void stream::info(BASS_CHANNELINFO *info) const {
     *info = BASS_CHANNELINFO{};
-    info->freq = freq_;
-    info->chans = chans_;
+    info->freq = decoding_.rate();
+    info->chans = decoding_.channels();
     info->flags = flags_;
-    const stream_format *format = format_.load();
+    const stream_format *format = decoding_.format();
     info->ctype = format ? format->ctype : 0;
 }
 
@@ -346,25 +327,8 @@ DWORD stream::change_flags(DWORD flags, DWORD mask) {
     return (old & ~mask) | (flags & mask);
 }
 
-bool stream::add_sync(HSYNC sync, DWORD type, SYNCPROC *proc, void *user, int *error) {
-    switch (type) {
-    case BASS_SYNC_END:
-    case BASS_SYNC_META:
-    case BASS_SYNC_OGG_CHANGE:
-    case BASS_SYNC_WMA_CHANGE:
-    case BASS_SYNC_WMA_META:
-        break;
-    default:
-        *error = BASS_ERROR_ILLTYPE;
-        return false;
-    }
-    if (!proc) {
-        *error = BASS_ERROR_ILLPARAM;
-        return false;
-    }
-    std::lock_guard<std::mutex> guard(sync_lock_);
-    syncs_.push_back({sync, type, proc, user});
-    return true;
+void stream::add_sync(HSYNC sync, sync_type type, SYNCPROC *proc, void *user) {
+    syncs_.add(sync, type, proc, user);
 }
 
 void stream::play() {
@@ -373,10 +337,10 @@ void stream::play() {
         playing_ = true;
         state_changed_.notify_all();
     }
-    library_mixer().add(shared_from_this());
+    mixer_.add(shared_from_this());
     // A free that ran meanwhile may have missed the mixer; take the stream out again.
     if (shut_down_)
-        library_mixer().remove(this);
+        mixer_.remove(this);
 }
 
 } // namespace audio

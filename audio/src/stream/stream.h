@@ -3,7 +3,8 @@
 // samples, and a sync thread calls the user's sync procedures. Encoders attached to the
 // stream receive what it plays, before the stream volume is applied. A station that comes
 // back from a reconnect in another format plays on: the decoder is replaced where the new
-// connection's bytes begin.
+// connection's bytes begin. The decoding is stream_decoding's, the syncs sync_dispatcher's,
+// the tags tag_store's; this class owns the threads, the buffers and the play state.
 //
 // Lifetime: shared. The owner's handle table, the mixer and each of the stream's threads
 // hold a reference; freeing only drops the table's and the mixer's and tells the threads to
@@ -19,6 +20,8 @@
 #include "output/mixer.h"
 #include "byte_buffer.h"
 #include "pcm_queue.h"
+#include "stream_decoding.h"
+#include "sync_dispatcher.h"
 #include "tag_store.h"
 
 #include <atomic>
@@ -47,7 +50,8 @@ class stream final : public mix_source,
         int output_rate = 44100;
     };
 
-    explicit stream(request what);
+    // `output`: the mixer the stream plays into once played; it outlives the stream's use.
+    stream(request what, mixer &output);
     ~stream() override;
 
     // The owner's hook, set before connect: called on the sync thread, after the END syncs,
@@ -64,12 +68,20 @@ class stream final : public mix_source,
     // (bounded, see encoder::stop) for the stream's encoder programs to finish their files.
     void shut_down();
 
-    // API queries, from any thread. Each returns false / null with *error set on failure.
-    bool file_position(DWORD mode, QWORD *position, int *error) const;
-    const char *tags(DWORD type) const;
+    // API queries, from any thread.
+    struct file_positions {
+        uint64_t read = 0;       // bytes the decoder has taken
+        uint64_t downloaded = 0; // bytes the download has written
+        uint64_t capacity = 0;   // the buffer's size
+        uint64_t buffered = 0;   // downloaded, not yet taken
+        bool connected = false;  // the download is still connected
+        bool asf = false;        // the stream is Windows Media
+    };
+    file_positions positions() const;
+    const char *tags(tag_type type) const; // null while the tag has no text
     void info(BASS_CHANNELINFO *info) const;
     DWORD change_flags(DWORD flags, DWORD mask);
-    bool add_sync(HSYNC sync, DWORD type, SYNCPROC *proc, void *user, int *error);
+    void add_sync(HSYNC sync, sync_type type, SYNCPROC *proc, void *user);
     void play();
     int decoded_rate() const { return request_.output_rate; }
     size_t tag_bytes() const; // the tag texts kept, for the memory test
@@ -91,25 +103,21 @@ class stream final : public mix_source,
   private:
     enum class connection { connecting, connected, failed };
 
-    void download();       // download thread
-    void decode();         // decode thread
-    void dispatch_syncs(); // sync thread
-    void post_sync(DWORD type);
-    void publish_tag(const std::string **slot, std::string value);
-    void publish_decoded_tags(const decoder::chunk &decoded, bool with_syncs);
-    // The thread that drives the decoder (the creating thread, then the decode thread):
-    int identify_and_open();
-    probe_result probe_part(const std::string &content_type, byte_buffer::deadline until,
-                            bool *stalled);
-    int open_decoder(const probe_result &probe);
-    // The decoder's bytes: -1 once first_data_deadline_ has passed. Ends the decoder's input
-    // (0) where a new connection brings another format, which next_format_ then holds.
-    long read_for_decoder(uint8_t *data, size_t size);
-    int switch_decoder();
-    void describe_format(bool with_syncs);
+    void download(); // download thread
+    void read_into_buffer(network_input &input);
+    void forget_input();
+    int open_decoding();                                   // creating thread
+    void decode();                                         // decode thread
+    void mix_block(float *mix, size_t frames, float gain); // output thread
+    void dispatch_syncs();                                 // sync thread
+    // Runs one of the stream's thread bodies: an exception there ends the stream as failed
+    // (a waiting connect fails, a playing stream gets its END sync), never the process.
+    void run_guarded(const char *thread, void (stream::*body)()) noexcept;
+    void end_as_failed(const char *thread, const char *what, int error) noexcept;
     void finish_encoders();
 
     const request request_;
+    mixer &mixer_;
     std::function<void(uint32_t)> free_after_end_; // set before connect, then read-only
     uint32_t handle_ = 0; // set by connect before any thread that reads it starts
     std::atomic<DWORD> flags_;
@@ -122,20 +130,6 @@ class stream final : public mix_source,
     byte_buffer buffer_;
     pcm_queue samples_;
 
-    // Written by the creating thread before the decode thread starts, then owned by it.
-    std::unique_ptr<decoder> decoder_;
-    std::vector<float> first_samples_;
-    byte_buffer::deadline first_data_deadline_; // while connecting; then none
-    bool first_data_timed_out_ = false;
-    probe_result next_format_;         // another format met at a reconnect, not yet opened
-    bool describe_next_frame_ = false; // a new decoder has not decoded its first frame yet
-    // What the stream plays, read by the API queries: written by the thread that drives the
-    // decoder, the format when its decoder opens, the rate and channels once that decoder
-    // has decoded its first frame.
-    std::atomic<const stream_format *> format_{nullptr};
-    std::atomic<DWORD> freq_{0};
-    std::atomic<DWORD> chans_{0};
-
     mutable std::mutex state_lock_; // guards connection_, open_error_, input_, the fields below
     std::condition_variable state_changed_;
     connection connection_ = connection::connecting;
@@ -144,30 +138,16 @@ class stream final : public mix_source,
     std::string content_type_;
     uint32_t input_kbps_ = 0;
 
-    mutable std::mutex tags_lock_; // guards the tag pointers and tag_versions_
     // A returned tag pointer stays valid until its tag is replaced twice (see tag_store).
-    tag_store tag_versions_;
-    const std::string *http_tags_ = nullptr;
-    const std::string *icy_tags_ = nullptr;
-    const std::string *meta_tag_ = nullptr;
-    const std::string *ogg_tags_ = nullptr;
-    const std::string *wma_tags_ = nullptr;
-    const std::string *wma_meta_ = nullptr;
+    tag_store tags_;
 
     std::mutex encoders_lock_; // guards encoders_
     std::vector<std::shared_ptr<encoder>> encoders_;
     std::vector<float> unscaled_block_; // output thread: one block for the encoders
 
-    struct sync_entry {
-        HSYNC handle;
-        DWORD type;
-        SYNCPROC *proc;
-        void *user;
-    };
-    std::mutex sync_lock_; // guards syncs_ and pending_syncs_
-    std::condition_variable sync_posted_;
-    std::vector<sync_entry> syncs_;
-    std::deque<DWORD> pending_syncs_;
+    sync_dispatcher syncs_;
+    // Last: it refers to the buffer, the tags and the syncs above.
+    stream_decoding decoding_;
 };
 
 } // namespace audio

@@ -4,11 +4,12 @@
 // sync still has it when the next title arrives, and a station that changes its title
 // every few seconds for a week holds two titles, not all of them.
 //
-// Threads: not locked; the stream guards it with tags_lock_.
+// Threads: any; one lock guards every tag.
 #pragma once
 
 #include <cstddef>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -25,23 +26,30 @@ inline std::string line_block(const std::string *first, const std::vector<std::s
     return block;
 }
 
+// The tags a stream keeps; the API's BASS_TAG_* names map onto these (api/).
+enum class tag_type { http, icy, meta, ogg, wma, wma_meta };
+
 class tag_store {
   public:
-    // Stores `value` as the new text of the tag named by `key` (any address that stays the
-    // same for that tag); frees the text it replaced the time before. Returns the new text.
-    const std::string *replace(const void *key, std::string value) {
-        kept_texts *texts = find(key);
-        if (!texts) {
-            tags_.push_back({key, nullptr, nullptr});
-            texts = &tags_.back();
-        }
-        texts->previous = std::move(texts->current);
-        texts->current = std::make_unique<std::string>(std::move(value));
-        return texts->current.get();
+    // Stores `value` as the tag's new text; frees the text it replaced the time before.
+    void replace(tag_type type, std::string value) {
+        auto text = std::make_unique<std::string>(std::move(value));
+        std::lock_guard<std::mutex> guard(lock_);
+        kept_texts &texts = tags_[static_cast<size_t>(type)];
+        texts.previous = std::move(texts.current);
+        texts.current = std::move(text);
+    }
+
+    // The tag's current text; null while it has none.
+    const char *text(tag_type type) const {
+        std::lock_guard<std::mutex> guard(lock_);
+        const kept_texts &texts = tags_[static_cast<size_t>(type)];
+        return texts.current ? texts.current->c_str() : nullptr;
     }
 
     // The bytes of text kept (for the memory test).
     size_t stored_bytes() const {
+        std::lock_guard<std::mutex> guard(lock_);
         size_t total = 0;
         for (const kept_texts &texts : tags_)
             total += (texts.current ? texts.current->size() : 0) +
@@ -51,18 +59,13 @@ class tag_store {
 
   private:
     struct kept_texts {
-        const void *key;
         std::unique_ptr<std::string> current;
         std::unique_ptr<std::string> previous;
     };
-    kept_texts *find(const void *key) {
-        for (kept_texts &texts : tags_)
-            if (texts.key == key)
-                return &texts;
-        return nullptr;
-    }
+    static constexpr size_t tag_types = static_cast<size_t>(tag_type::wma_meta) + 1;
 
-    std::vector<kept_texts> tags_;
+    mutable std::mutex lock_; // guards tags_
+    kept_texts tags_[tag_types];
 };
 
 } // namespace audio

@@ -1,7 +1,4 @@
-// A stream's format: probing the first bytes of each connection, opening the decoder for
-// them, and replacing it when a reconnect brings another format. Runs on the creating
-// thread (identify_and_open), then on the decode thread.
-#include "stream.h"
+#include "stream_decoding.h"
 
 #include <algorithm>
 
@@ -18,21 +15,20 @@ constexpr size_t skip_block = 16384;
 
 } // namespace
 
-int stream::identify_and_open() {
-    std::string content_type;
-    uint32_t input_kbps;
-    {
-        std::lock_guard<std::mutex> guard(state_lock_);
-        content_type = content_type_;
-        input_kbps = input_kbps_;
-    }
+stream_decoding::stream_decoding(context with)
+    : buffer_(with.buffer), tags_(with.tags), syncs_(with.syncs), cancelled_(with.cancelled),
+      output_rate_(with.output_rate), timeout_ms_(with.timeout_ms) {}
+
+stream_decoding::~stream_decoding() = default;
+
+int stream_decoding::open(const std::string &content_type, uint32_t input_kbps, uint32_t *kbps) {
     // The first audio data is one phase: the probe and the first frames share one
     // time-out from the answer on, however the bytes trickle in or reconnects go.
     first_data_deadline_ =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(request_.settings.timeout_ms);
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms_);
     bool stalled = false;
     probe_result probe = probe_part(content_type, first_data_deadline_, &stalled);
-    if (shut_down_)
+    if (cancelled_)
         return BASS_ERROR_INIT;
     if (stalled)
         return BASS_ERROR_TIMEOUT; // stalled before the format could be told
@@ -54,7 +50,7 @@ int stream::identify_and_open() {
         }
         publish_decoded_tags(first, false); // no sync can be set yet
         first_samples_.insert(first_samples_.end(), first.samples.begin(), first.samples.end());
-        seconds = static_cast<double>(first_samples_.size()) / 2 / request_.output_rate;
+        seconds = static_cast<double>(first_samples_.size()) / 2 / output_rate_;
     }
     // A decoder that saw its source give up cannot go on reading: the stall is the answer.
     if (first_data_timed_out_)
@@ -62,19 +58,19 @@ int stream::identify_and_open() {
     first_data_deadline_.reset();
     if (decoder_->sample_rate() == 0)
         return BASS_ERROR_FILEFORM; // not one frame decoded
+    held_bytes_ = decoder_->held_bytes();
     describe_format(false);
 
-    uint32_t kbps = input_kbps ? input_kbps : decoder_->bitrate_kbps();
-    if (!kbps)
-        kbps = fallback_kbps;
-    buffer_.set_capacity(static_cast<size_t>(kbps) * request_.settings.buffer_ms / 8);
+    *kbps = input_kbps ? input_kbps : decoder_->bitrate_kbps();
+    if (!*kbps)
+        *kbps = fallback_kbps;
     return BASS_OK;
 }
 
 // The format of the part at the buffer's read position, from as many of its first bytes as
 // the probe needs. `*stalled`: `until` passed before the probe could tell.
-probe_result stream::probe_part(const std::string &content_type, byte_buffer::deadline until,
-                                bool *stalled) {
+probe_result stream_decoding::probe_part(const std::string &content_type,
+                                         byte_buffer::deadline until, bool *stalled) {
     std::vector<uint8_t> head;
     probe_result probe;
     *stalled = false;
@@ -82,7 +78,7 @@ probe_result stream::probe_part(const std::string &content_type, byte_buffer::de
         head.resize(std::min(want, probe_window));
         bool part_ended = false;
         size_t got = buffer_.peek(head.data(), head.size(), until, &part_ended);
-        if (shut_down_)
+        if (cancelled_)
             return {};
         bool at_end = got < head.size() && part_ended;
         probe = identify_format(head.data(), got, content_type, at_end);
@@ -96,7 +92,7 @@ probe_result stream::probe_part(const std::string &content_type, byte_buffer::de
 }
 
 // Skips what comes before the first frame and opens the probed format's decoder.
-int stream::open_decoder(const probe_result &probe) {
+int stream_decoding::open_decoder(const probe_result &probe) {
     std::vector<uint8_t> skipped(std::min<size_t>(probe.offset, skip_block));
     for (size_t done = 0; done < probe.offset;) {
         long count =
@@ -108,15 +104,16 @@ int stream::open_decoder(const probe_result &probe) {
     int error = BASS_OK;
     decoder_ = decoder::open(
         *probe.format, [this](uint8_t *data, size_t size) { return read_for_decoder(data, size); },
-        request_.output_rate, &error);
+        output_rate_, &error);
     if (!decoder_)
         return first_data_timed_out_ ? BASS_ERROR_TIMEOUT : error;
+    decoder_->set_error_time_out(std::chrono::milliseconds(timeout_ms_));
     format_ = probe.format;
     describe_next_frame_ = true;
     return BASS_OK;
 }
 
-long stream::read_for_decoder(uint8_t *data, size_t size) {
+long stream_decoding::read_for_decoder(uint8_t *data, size_t size) {
     // A demuxer may read again after the end: the new format's bytes are not for it.
     if (next_format_.format)
         return 0;
@@ -130,9 +127,8 @@ long stream::read_for_decoder(uint8_t *data, size_t size) {
             return count;
         // A reconnect: its answer may be another format (the station changed its encoder).
         std::string content_type = buffer_.take_part_start();
-        auto until =
-            first_data_deadline_.value_or(std::chrono::steady_clock::now() +
-                                          std::chrono::milliseconds(request_.settings.timeout_ms));
+        auto until = first_data_deadline_.value_or(std::chrono::steady_clock::now() +
+                                                   std::chrono::milliseconds(timeout_ms_));
         bool stalled = false;
         probe_result probe = probe_part(content_type, until, &stalled);
         if (probe.format && probe.format != format_.load()) {
@@ -144,7 +140,8 @@ long stream::read_for_decoder(uint8_t *data, size_t size) {
 }
 
 // Replaces the decoder that ended at a reconnect with one for the format found there.
-int stream::switch_decoder() {
+int stream_decoding::switch_decoder() {
+    held_bytes_ = 0;
     probe_result next = next_format_;
     next_format_ = {};
     decoder_.reset();
@@ -153,7 +150,7 @@ int stream::switch_decoder() {
 
 // Once a decoder has decoded its first frame, the API reports its rate, channels and the
 // comments or header tags of its format.
-void stream::describe_format(bool with_syncs) {
+void stream_decoding::describe_format(bool with_syncs) {
     if (!describe_next_frame_ || decoder_->sample_rate() == 0)
         return;
     describe_next_frame_ = false;
@@ -161,11 +158,48 @@ void stream::describe_format(bool with_syncs) {
     chans_ = static_cast<DWORD>(decoder_->channels());
     tag_source tags = format_.load()->tags;
     if (tags == tag_source::ogg_comments)
-        publish_tag(&ogg_tags_, line_block(nullptr, decoder_->comments()));
+        tags_.replace(tag_type::ogg, line_block(nullptr, decoder_->comments()));
     if (tags == tag_source::asf_header)
-        publish_tag(&wma_tags_, line_block(nullptr, decoder_->comments()));
+        tags_.replace(tag_type::wma, line_block(nullptr, decoder_->comments()));
     if (with_syncs && tags != tag_source::none)
-        post_sync(tags == tag_source::ogg_comments ? BASS_SYNC_OGG_CHANGE : BASS_SYNC_WMA_CHANGE);
+        syncs_.post(tags == tag_source::ogg_comments ? sync_type::ogg_change
+                                                     : sync_type::wma_change);
+}
+
+std::vector<float> stream_decoding::take_first_samples() {
+    return std::move(first_samples_);
+}
+
+bool stream_decoding::next(decoder::chunk &out) {
+    for (;;) {
+        if (!cancelled_ && decoder_->decode(out)) {
+            held_bytes_ = decoder_->held_bytes();
+            describe_format(true);
+            if (out.new_bitstream) {
+                tags_.replace(tag_type::ogg, line_block(nullptr, decoder_->comments()));
+                syncs_.post(sync_type::ogg_change);
+            }
+            publish_decoded_tags(out, true);
+            return true;
+        }
+        // A decoder that cannot be opened on the new format ends the stream.
+        if (cancelled_ || !next_format_.format || switch_decoder() != BASS_OK)
+            return false;
+    }
+}
+
+// An ASF header change and the script commands that came with a decoded chunk.
+void stream_decoding::publish_decoded_tags(const decoder::chunk &decoded, bool with_syncs) {
+    if (decoded.new_header) {
+        tags_.replace(tag_type::wma, line_block(nullptr, decoder_->comments()));
+        if (with_syncs)
+            syncs_.post(sync_type::wma_change);
+    }
+    for (const std::string &command : decoded.script_commands) {
+        tags_.replace(tag_type::wma_meta, command);
+        if (with_syncs)
+            syncs_.post(sync_type::wma_meta);
+    }
 }
 
 } // namespace audio
