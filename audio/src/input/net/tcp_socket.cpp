@@ -2,6 +2,8 @@
 // differ only in the few calls wrapped at the top of this file.
 #include "input/net/transport.h"
 
+#include "core/unjoined_thread.h"
+
 #include "brevora_audio.h"
 
 #include <atomic>
@@ -9,15 +11,11 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <system_error>
-#include <thread>
 #include <variant>
 
 #ifdef _WIN32
 #include <winsock2.h>
 #include <ws2tcpip.h>
-
-#include <process.h>
 #else
 #include <cerrno>
 #include <fcntl.h>
@@ -188,31 +186,6 @@ int system_address_lookup(const char *host, const char *service, const addrinfo 
 }
 
 std::atomic<address_lookup> current_address_lookup{system_address_lookup};
-
-#ifdef _WIN32
-unsigned __stdcall run_owned_work(void *argument) {
-    std::unique_ptr<std::function<void()>> work(static_cast<std::function<void()> *>(argument));
-    (*work)();
-    return 0;
-}
-#endif
-
-// Starts work on a thread nobody joins. On Windows a plain CRT thread: MinGW's std::thread
-// can hand one thread record to two threads when a detach races with the thread's own end,
-// which leaves another library thread without its work.
-void start_unjoined_thread(std::function<void()> work) {
-#ifdef _WIN32
-    auto *owned = new std::function<void()>(std::move(work));
-    const uintptr_t thread = _beginthreadex(nullptr, 0, run_owned_work, owned, 0, nullptr);
-    if (thread == 0) {
-        delete owned;
-        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
-    }
-    CloseHandle(reinterpret_cast<HANDLE>(thread));
-#else
-    std::thread(std::move(work)).detach();
-#endif
-}
 
 // getaddrinfo cannot be interrupted, so it runs on a helper thread that the caller stops
 // waiting for on a stop or time-out; the helper then cleans up after itself.
