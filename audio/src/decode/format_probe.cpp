@@ -1,6 +1,8 @@
 #include "format_probe.h"
 
 #include "brevora_audio.h"
+#include "input/hls/id3_title.h"
+#include "input/wms/asf_header.h"
 
 #include <cstring>
 
@@ -30,10 +32,6 @@ const stream_format flac_format{"FLAC", "flac", nullptr, BASS_CTYPE_STREAM_FLAC,
                                 tag_source::ogg_comments};
 const stream_format asf_format{"WMA", "asf", nullptr, BASS_CTYPE_STREAM_WMA,
                                tag_source::asf_header};
-
-// The ASF header object's GUID, as it lies in the file.
-const uint8_t asf_header_guid[16] = {0x30, 0x26, 0xb2, 0x75, 0x8e, 0x66, 0xcf, 0x11,
-                                     0xa6, 0xd9, 0x00, 0xaa, 0x00, 0x62, 0xce, 0x6c};
 
 // The codec of an Ogg page that begins a logical bitstream, from its first packet; Vorbis
 // (or anything else FFmpeg's Ogg demuxer reads) otherwise.
@@ -163,9 +161,9 @@ verdict match_at(family which, const uint8_t *data, size_t size, size_t offset, 
         // An ASF stream opens with its header object.
         if (offset != 0)
             return verdict::no;
-        if (left < sizeof asf_header_guid)
+        if (left < sizeof asf_header_object_guid)
             return at_end ? verdict::no : verdict::need_more;
-        if (std::memcmp(p, asf_header_guid, sizeof asf_header_guid) != 0)
+        if (std::memcmp(p, asf_header_object_guid, sizeof asf_header_object_guid) != 0)
             return verdict::no;
         *format = &asf_format;
         return verdict::yes;
@@ -189,15 +187,6 @@ verdict match_at(family which, const uint8_t *data, size_t size, size_t offset, 
         return frame_chain(adts_header, data, size, offset, at_end, format);
     }
     return verdict::no;
-}
-
-// Size of an ID3v2 tag at the start, which some servers send before the first frame.
-size_t id3v2_size(const uint8_t *data, size_t size) {
-    if (size < 10 || std::memcmp(data, "ID3", 3) != 0)
-        return 0;
-    size_t body = static_cast<size_t>((data[6] & 0x7f) << 21 | (data[7] & 0x7f) << 14 |
-                                      (data[8] & 0x7f) << 7 | (data[9] & 0x7f));
-    return 10 + body + ((data[5] & 0x10) ? 10 : 0);
 }
 
 // The family a Content-Type declares, tried first; the bytes still have to confirm it.
@@ -235,7 +224,8 @@ bool declared_family(const std::string &content_type, family *which) {
 probe_result identify_format(const uint8_t *data, size_t size, const std::string &content_type,
                              bool at_end) {
     probe_result result;
-    size_t start = id3v2_size(data, size);
+    // Some servers send an ID3v2 tag before the first frame.
+    size_t start = id3_tag_size(data, size);
     if (start > probe_window)
         return result; // a tag this large is not worth waiting for
     if (start >= size) {
