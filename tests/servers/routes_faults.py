@@ -44,8 +44,9 @@ DAMAGED_FORMATS = {
     "aac": (["-c:a", "aac", "-b:a", "128k", "-f", "adts"], "audio/aac"),
 }
 _damaged = {}
-# Made once per machine and kept: encoding while a client waits could outlast its time-out.
-DAMAGED_FOLDER = os.path.join(tempfile.gettempdir(), "brevora-damaged-audio-1")
+# Made once per build tree (the tests' working directory) and kept there: encoding while a
+# client waits could outlast its time-out.
+DAMAGED_FOLDER = os.path.abspath("damaged-audio")
 
 
 def damaged(name):
