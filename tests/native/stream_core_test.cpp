@@ -1,6 +1,6 @@
-// The stream core against a stand-in network input: connection, format identification,
-// decoding to the output, buffer positions, tags, syncs and freeing from any thread.
-#include "stream_test_support.h"
+// The stream core against a stand-in network input: connection, decoding to the output,
+// buffer positions, tags, syncs and freeing from any thread (formats: stream_formats_test).
+#include "stream_sample_files.h"
 
 #include "api/library.h"
 #include "stream/stream.h"
@@ -11,63 +11,6 @@
 using namespace stream_test;
 
 namespace {
-
-// No ffmpeg encoder writes MPEG-1 Layer I, so its frames are written here: mono, 44.1 kHz,
-// 64 kbps (68-byte frames). Only `subband` carries samples, a sequence of period four that
-// the decoder's synthesis filter bank turns into a tone at that band's centre,
-// (2 * subband + 1) * 44100 / 128 Hz.
-std::vector<uint8_t> layer1_tone(int subband, int frames) {
-    const size_t frame_bytes = 68;
-    std::vector<uint8_t> out;
-    uint64_t bits = 0;
-    int pending = 0;
-    auto put = [&](uint32_t value, int count) {
-        bits = bits << count | value;
-        for (pending += count; pending >= 8; pending -= 8)
-            out.push_back(static_cast<uint8_t>(bits >> (pending - 8)));
-    };
-    long sample = 0;
-    for (int frame = 0; frame < frames; ++frame) {
-        size_t start = out.size();
-        put(0xFFFF20C0u, 32); // sync, MPEG-1, Layer I, no CRC, 64 kbps, 44.1 kHz, mono
-        for (int band = 0; band < 32; ++band)
-            put(band == subband ? 14 : 0, 4); // allocation 14: 15-bit samples
-        put(6, 6);                            // scale factor 0.5
-        for (int i = 0; i < 12; ++i, ++sample) {
-            double value = std::cos(M_PI / 2 * (2 * subband + 1) * sample + M_PI / 4);
-            put(static_cast<uint32_t>(std::lround(value * 16383) + 16383), 15); // 16383 is 0
-        }
-        put(0, (8 - pending) % 8);
-        out.resize(start + frame_bytes, 0);
-    }
-    return out;
-}
-
-// Tone files are made once for the whole suite.
-struct tones {
-    std::vector<uint8_t> mp3, mp2, mp1, aac, mp4, fragmented_mp4, ogg, ogg_chain;
-};
-const tones &sample_files() {
-    static const tones files = [] {
-        tones made;
-        made.mp3 = encode_tone("tone.mp3", 1000, 8, "-c:a libmp3lame -b:a 128k");
-        made.mp2 = encode_tone("tone.mp2", 1000, 3, "-c:a mp2 -b:a 192k -f mp2");
-        made.mp1 = layer1_tone(2, 345);
-        made.aac = encode_tone("tone.aac", 1000, 8, "-c:a aac -b:a 128k -f adts");
-        made.mp4 =
-            encode_tone("tone.m4a", 1000, 3, "-c:a aac -b:a 128k -movflags +faststart -f mp4");
-        made.fragmented_mp4 = encode_tone("tone.mp4", 1000, 3,
-                                          "-c:a aac -b:a 128k -movflags "
-                                          "frag_keyframe+empty_moov -f mp4");
-        made.ogg = encode_tone("first.ogg", 1000, 2, "-c:a libvorbis -b:a 96k", "First Song");
-        std::vector<uint8_t> second =
-            encode_tone("second.ogg", 1000, 2, "-c:a libvorbis -b:a 96k", "Second Song");
-        made.ogg_chain = made.ogg;
-        made.ogg_chain.insert(made.ogg_chain.end(), second.begin(), second.end());
-        return made;
-    }();
-    return files;
-}
 
 class StreamCore : public ::testing::Test, protected callback_state {
   protected:
@@ -168,51 +111,6 @@ TEST_F(StreamCore, BufferIsBitrateTimesBufferLengthAndReportsItsFill) {
     s = BASS_StreamCreateURL("http://radio.test/live", 0, BASS_STREAM_BLOCK, nullptr, nullptr);
     ASSERT_NE(s, 0u);
     EXPECT_EQ(BASS_StreamGetFilePosition(s, BASS_FILEPOS_END), 16000u);
-}
-
-TEST_F(StreamCore, EachFormatIsRecognisedAndPlaysItsTone) {
-    struct {
-        const char *name;
-        const std::vector<uint8_t> &bytes;
-        const char *type;
-        DWORD ctype;
-        double tone = 1000;
-        DWORD chans = 2;
-    } cases[] = {
-        {"mp3", sample_files().mp3, "audio/mpeg", BASS_CTYPE_STREAM_MP3},
-        {"mp2", sample_files().mp2, "audio/mpeg", BASS_CTYPE_STREAM_MP2},
-        {"mp1", sample_files().mp1, "audio/mpeg", BASS_CTYPE_STREAM_MP1, 5 * 44100 / 128.0, 1},
-        {"aac", sample_files().aac, "audio/aac", BASS_CTYPE_STREAM_AAC},
-        {"aac in mp4", sample_files().mp4, "audio/mp4", BASS_CTYPE_STREAM_MP4},
-        {"aac in fragmented mp4", sample_files().fragmented_mp4, "audio/mp4",
-         BASS_CTYPE_STREAM_MP4},
-        {"ogg", sample_files().ogg, "application/ogg", BASS_CTYPE_STREAM_OGG},
-        // A vague or wrong Content-Type does not matter: the bytes decide.
-        {"aac as octet-stream", sample_files().aac, "application/octet-stream",
-         BASS_CTYPE_STREAM_AAC},
-        {"ogg as audio/mpeg", sample_files().ogg, "audio/mpeg", BASS_CTYPE_STREAM_OGG},
-    };
-    for (const auto &each : cases) {
-        SCOPED_TRACE(each.name);
-        ASSERT_FALSE(each.bytes.empty());
-        scripted_network network(live(each.bytes, each.type));
-        output_capture capture;
-        HSTREAM s =
-            BASS_StreamCreateURL("http://radio.test/live", 0, BASS_STREAM_BLOCK, nullptr, nullptr);
-        ASSERT_NE(s, 0u) << BASS_ErrorGetCode();
-        BASS_CHANNELINFO info{};
-        ASSERT_TRUE(BASS_ChannelGetInfo(s, &info));
-        EXPECT_EQ(info.ctype, each.ctype);
-        EXPECT_EQ(info.freq, 44100u);
-        EXPECT_EQ(info.chans, each.chans);
-        ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
-        std::vector<float> played =
-            capture.left_channel_of_sound(8820, std::chrono::seconds(5), 4410);
-        ASSERT_EQ(played.size(), 8820u);
-        EXPECT_NEAR(measured_frequency(played, 44100), each.tone, 10.0);
-        EXPECT_GT(peak(played), 0.05);
-        EXPECT_TRUE(BASS_StreamFree(s));
-    }
 }
 
 // HE-AAC headers give half the rate (and mono, with parametric stereo) of what the decoder
@@ -339,26 +237,6 @@ TEST_F(StreamCore, TenThousandTitleChangesKeepTheTagStorageFlat) {
     const char *current = BASS_ChannelGetTags(s, BASS_TAG_META);
     chatty->on_metadata("StreamTitle='Next';");
     EXPECT_EQ(std::string(current), title(9999));
-}
-
-TEST_F(StreamCore, ChainedOggChangesCommentsAndRaisesOggChange) {
-    script chain = live(sample_files().ogg_chain, "application/ogg");
-    scripted_network network(chain);
-    HSTREAM s = BASS_StreamCreateURL("http://radio.test/", 0, 0, nullptr, nullptr);
-    ASSERT_NE(s, 0u) << BASS_ErrorGetCode();
-    const char *first = BASS_ChannelGetTags(s, BASS_TAG_OGG);
-    std::vector<std::string> first_lines = lines_of(first);
-    EXPECT_NE(std::find(first_lines.begin(), first_lines.end(), "title=First Song"),
-              first_lines.end());
-    sync_counter &change = kept<sync_counter>();
-    ASSERT_NE(BASS_ChannelSetSync(s, BASS_SYNC_OGG_CHANGE, 0, count_sync, &change), 0u);
-    ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
-    ASSERT_TRUE(change.wait_for(1));
-    std::vector<std::string> second_lines = lines_of(BASS_ChannelGetTags(s, BASS_TAG_OGG));
-    EXPECT_NE(std::find(second_lines.begin(), second_lines.end(), "title=Second Song"),
-              second_lines.end());
-    // The text handed out before the change is still readable.
-    EXPECT_EQ(lines_of(first), first_lines);
 }
 
 TEST_F(StreamCore, EndSyncAfterTheLastSampleThenAutoFree) {
