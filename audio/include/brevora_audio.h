@@ -139,6 +139,10 @@ typedef DWORD HENCODE; // an encoder, from BASS_Encode_Start
 #define BASS_CONFIG_NET_PREBUF 15   // % to fill before playing; default 75; has no effect
 #define BASS_CONFIG_NET_PROXY 17    // "[user:pass@]host:port" by pointer; NULL = none
 #define BASS_CONFIG_NET_PLAYLIST 21 // 0 = never follow playlists, 1 or 2 = in StreamCreateURL
+// Seconds of already played audio a stream keeps, compressed as it came, from the start of
+// its current song (its last title change), so that a recording can begin there
+// (BASS_ENCODE_SONG_START); 0 to 3600, default 0 (none). Read when a stream is created.
+#define BASS_CONFIG_NET_HISTORY 0x10400
 
 // BASS_StreamCreateURL flags. Every flag given is kept in the stream's flags (see
 // BASS_ChannelGetInfo); only STATUS and AUTOFREE change what the stream does.
@@ -510,7 +514,8 @@ BOOL BASS_ChannelPlay(DWORD handle, BOOL restart);
 //            (16-bit PCM, stereo, BASS_Init's rate, lengths 0xFFFFFFFF for "unknown"), then the
 //            samples as they are played, before the stream volume. Its standard output and
 //            error are discarded; it gets no window.
-//   flags, user: accepted and ignored. proc: must be NULL.
+//   flags:   BASS_ENCODE_SONG_START (below) or 0; others are ignored.
+//   user:    ignored. proc: must be NULL.
 //   Returns: the encoder handle (non-zero); 0 on failure.
 //   Errors:  BASS_ERROR_HANDLE    not a stream, or the stream was freed during the call.
 //            BASS_ERROR_ILLPARAM  command NULL or empty (natively also only blanks).
@@ -526,6 +531,40 @@ BOOL BASS_ChannelPlay(DWORD handle, BOOL restart);
 //            stream stops its encoders and frees their handles.
 HENCODE BASS_Encode_Start(DWORD handle, const char *command, DWORD flags, ENCODEPROC *proc,
                           void *user);
+
+// BASS_Encode_Start and BASS_Encode_StartSongs flag: the program first receives the stream's
+// current song from its start, as far as the stream's history holds it (BASS_CONFIG_NET_HISTORY
+// when the stream was created), decoded faster than real time on the encoder's own thread,
+// then what plays from the moment of the call on, with nothing lost or doubled between. What
+// plays meanwhile waits (10 s plus a tenth of the history length at the most). Without a
+// history, or for one that cannot be decoded alone (Ogg or ASF whose headers it lacks), the
+// recording begins with what plays.
+#define BASS_ENCODE_SONG_START 0x100000
+
+// ENCODESONGPROC flags.
+#define BASS_SONG_FROM_START 1 // the file holds its song from the song's first sample
+#define BASS_SONG_TO_END 2     // and to its last: the next song followed
+
+// A song's file is complete (BASS_Encode_StartSongs). Called on the encoder's own thread after
+// the program has exited, before it starts again for the next song; for the last file, when
+// the encoder stops or its program ends, before BASS_Encode_Stop returns. The file may be
+// renamed and tagged here. tag_type and tags: the tag (BASS_TAG_META, BASS_TAG_WMA_META or
+// BASS_TAG_OGG) that described the song when it began, valid during the call; tags is NULL
+// when the stream had told no title. The procedure must not wait for the thread that calls
+// BASS_Encode_Stop.
+typedef void(CALLBACK ENCODESONGPROC)(HENCODE handle, DWORD flags, DWORD tag_type, const char *tags,
+                                      void *user);
+
+// BASS_Encode_StartSongs: as BASS_Encode_Start, but one file per song: at each title change
+//   in what plays (the sample where the listener hears it), the program's input is closed,
+//   and once it has exited and proc has run, the same command starts again for the next song.
+//   One program runs at a time; the samples that play meanwhile wait.
+//   flags:   BASS_ENCODE_SONG_START or 0.  proc: required; user: handed to it.
+//   Errors:  as BASS_Encode_Start; BASS_ERROR_ILLPARAM when proc is NULL.
+//   Notes:   When the program cannot start again, the recording ends (BASS_Encode_IsActive
+//            reports it); the files made so far have had their proc call.
+HENCODE BASS_Encode_StartSongs(DWORD handle, const char *command, DWORD flags, ENCODESONGPROC *proc,
+                               void *user);
 
 // BASS_Encode_IsActive: whether an encoder still records.
 //   Returns: BASS_ACTIVE_PLAYING while the program runs and reads its input (whether or not

@@ -5,7 +5,7 @@
 #include "encode/encoder.h"
 #include "encode/wav_format.h"
 #include "handle_calls.h"
-#include "stream_test_support.h"
+#include "stream_sample_files.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -81,6 +81,7 @@ class EncoderRecording : public ::testing::Test {
     void TearDown() override {
         BASS_Free();
         BASS_SetConfig(BASS_CONFIG_GVOL_STREAM, 10000);
+        BASS_SetConfig(BASS_CONFIG_NET_HISTORY, 0);
         std::filesystem::remove_all(folder);
     }
 
@@ -90,10 +91,12 @@ class EncoderRecording : public ::testing::Test {
         return bytes;
     }
 
-    // Starts the tone as a live stream and waits until it is heard.
-    HSTREAM play_tone(DWORD flags = 0) {
+    // Starts the tone (or `bytes`) as a live stream and waits until it is heard.
+    HSTREAM play_tone(DWORD flags = 0, const std::vector<uint8_t> &bytes = tone_file(),
+                      std::vector<std::pair<size_t, std::string>> titles = {}) {
         script plan;
-        plan.bytes = tone_file();
+        plan.bytes = bytes;
+        plan.metadata = std::move(titles);
         plan.stay_open = true;
         network.reset(); // before the next one takes over the input
         network = std::make_unique<scripted_network>(plan);
@@ -111,11 +114,11 @@ class EncoderRecording : public ::testing::Test {
 
     std::string lame_command() const { return "lame -b 128 - \"" + folder + "/rec.mp3\""; }
 
-    // The recording decoded to mono floats at 44.1 kHz by the ffmpeg program.
-    std::vector<float> decoded_recording() const {
+    // A recording decoded to mono floats at 44.1 kHz by the ffmpeg program.
+    std::vector<float> decoded_recording(const std::string &name = "rec.mp3") const {
         std::string raw = folder + "/rec.raw";
-        std::string command = "ffmpeg -nostdin -loglevel error -y -i " + folder +
-                              "/rec.mp3 -f f32le -ac 1 -ar 44100 " + raw;
+        std::string command = "ffmpeg -nostdin -loglevel error -y -i \"" + folder + "/" + name +
+                              "\" -f f32le -ac 1 -ar 44100 " + raw;
         if (std::system(command.c_str()) != 0)
             return {};
         std::vector<uint8_t> bytes = read_file(raw);
@@ -287,6 +290,26 @@ TEST_F(EncoderRecording, ADiskThatFillsUpLeavesThePartialMp3Playable) {
                               samples.end() - static_cast<long>(samples.size() / 4));
     EXPECT_NEAR(measured_frequency(middle, 44100), 1000, 10);
     EXPECT_TRUE(BASS_Encode_Stop(encoder)) << "the ended encoder's handle is still known";
+}
+
+// Recording from the song's start: with no title change since the connection, the song
+// starts there, so the file begins with the first tone although Record came during the second.
+TEST_F(EncoderRecording, FromTheSongStartBeginsWithWhatPlayedBefore) {
+    ASSERT_TRUE(BASS_SetConfig(BASS_CONFIG_NET_HISTORY, 60));
+    const std::vector<uint8_t> low_then_high =
+        joined(sample_files().mp3_low, sample_files().mp3_high);
+    HSTREAM s = play_tone(0, low_then_high);
+    play_for(2.4);
+    HENCODE encoder =
+        BASS_Encode_Start(s, lame_command().c_str(), BASS_ENCODE_SONG_START, nullptr, nullptr);
+    ASSERT_NE(encoder, 0u) << BASS_ErrorGetCode();
+    play_for(1);
+    ASSERT_TRUE(BASS_Encode_Stop(encoder));
+    std::vector<float> samples = decoded_recording();
+    ASSERT_GT(samples.size(), 44100u * 3) << "the recording lacks what played before Record";
+    EXPECT_LT(samples.size(), 44100u * 4);
+    EXPECT_NEAR(frequency_between(samples, 0.2, 1.6), 500, 10);
+    EXPECT_NEAR(frequency_between(samples, 2.3, 2.9), 1500, 15);
 }
 
 } // namespace

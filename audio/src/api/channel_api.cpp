@@ -32,14 +32,15 @@ HSYNC new_sync_handle() {
 }
 
 // The API's names for a stream's tags, syncs and file positions, onto the stream's own.
-bool tag_type_of(DWORD tags, tag_type *type) {
-    static const struct {
-        DWORD api;
-        tag_type type;
-    } names[] = {{BASS_TAG_HTTP, tag_type::http}, {BASS_TAG_ICY, tag_type::icy},
+const struct {
+    DWORD api;
+    tag_type type;
+} tag_names[] = {{BASS_TAG_HTTP, tag_type::http}, {BASS_TAG_ICY, tag_type::icy},
                  {BASS_TAG_META, tag_type::meta}, {BASS_TAG_OGG, tag_type::ogg},
                  {BASS_TAG_WMA, tag_type::wma},   {BASS_TAG_WMA_META, tag_type::wma_meta}};
-    for (const auto &name : names)
+
+bool tag_type_of(DWORD tags, tag_type *type) {
+    for (const auto &name : tag_names)
         if (name.api == tags) {
             *type = name.type;
             return true;
@@ -96,6 +97,13 @@ int file_position_of(const stream::file_positions &at, DWORD mode, QWORD *positi
 }
 
 } // namespace
+
+uint32_t audio::api_tag_of(tag_type type) {
+    for (const auto &name : tag_names)
+        if (name.type == type)
+            return name.api;
+    return 0;
+}
 
 HSTREAM BASS_StreamCreateURL(const char *url, DWORD, DWORD flags, DOWNLOADPROC *proc, void *user) {
     return guarded_call(HSTREAM{0}, [&] {

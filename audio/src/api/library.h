@@ -3,6 +3,8 @@
 // thread.
 #pragma once
 
+#include "stream/tag_store.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -34,5 +36,8 @@ uint32_t register_encoder(std::shared_ptr<encoder> started);
 std::shared_ptr<encoder> find_encoder(uint32_t handle);
 // Forgets the handle and returns its encoder (null when the handle named no encoder).
 std::shared_ptr<encoder> forget_encoder(uint32_t handle);
+
+// The API's name (BASS_TAG_*) of one of a stream's tags.
+uint32_t api_tag_of(tag_type type);
 
 } // namespace audio

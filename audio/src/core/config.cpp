@@ -15,6 +15,7 @@ std::atomic<uint32_t> net_timeout_ms{5000};
 std::atomic<uint32_t> net_buffer_ms{5000};
 std::atomic<uint32_t> net_prebuffer_percent{75};
 std::atomic<uint32_t> net_playlist_mode{0};
+std::atomic<uint32_t> net_history_s{0};
 
 std::mutex proxy_lock; // guards proxy_text and proxy_set
 std::string proxy_text;
@@ -32,6 +33,8 @@ std::atomic<uint32_t> *value_option(uint32_t option) {
         return &net_prebuffer_percent;
     case BASS_CONFIG_NET_PLAYLIST:
         return &net_playlist_mode;
+    case BASS_CONFIG_NET_HISTORY:
+        return &net_history_s;
     default:
         return nullptr;
     }
@@ -47,6 +50,8 @@ bool value_in_range(uint32_t option, uint32_t value) {
         return value <= 2;
     case BASS_CONFIG_NET_BUFFER:
         return value >= 1000 && value <= 5 * 60 * 1000;
+    case BASS_CONFIG_NET_HISTORY:
+        return value <= max_history_seconds;
     default:
         return true;
     }
@@ -94,7 +99,8 @@ network_settings current_network_settings() {
                               net_buffer_ms.load(),
                               net_prebuffer_percent.load(),
                               net_playlist_mode.load(),
-                              {}};
+                              {},
+                              net_history_s.load()};
     std::lock_guard<std::mutex> guard(proxy_lock);
     settings.proxy = proxy_text;
     return settings;

@@ -12,8 +12,12 @@ struct network_settings {
     uint32_t buffer_ms;
     uint32_t prebuffer_percent;
     uint32_t playlist_mode;
-    std::string proxy; // "[user:pass@]host:port", empty for a direct connection
+    std::string proxy;      // "[user:pass@]host:port", empty for a direct connection
+    uint32_t history_s = 0; // of the current song, kept for recordings that start there
 };
+
+// The longest song history a stream keeps (an hour: about 58 MB at 128 kbit/s).
+constexpr uint32_t max_history_seconds = 3600;
 
 // Returns false for an unknown option (BASS_ERROR_ILLTYPE) or a value out of range
 // (BASS_ERROR_ILLPARAM), with the error code set.

@@ -4,6 +4,7 @@
 #include "wav_format.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace audio {
 
@@ -16,18 +17,22 @@ constexpr size_t write_piece = 65536;
 } // namespace
 
 std::shared_ptr<encoder> encoder::start(const std::string &command_line, uint32_t channel, int rate,
-                                        int *error, const encoder_limits &limits) {
+                                        int *error, const encoder_limits &limits,
+                                        file_finished_hook on_file_finished) {
     std::unique_ptr<encoder_process> process = encoder_process::start(command_line, error);
     if (!process)
         return nullptr;
-    std::shared_ptr<encoder> started(new encoder(std::move(process), channel, rate, limits));
+    std::shared_ptr<encoder> started(new encoder(std::move(process), command_line, channel, rate,
+                                                 limits, std::move(on_file_finished)));
     started->writer_ = std::thread([raw = started.get()] { raw->write_to_program(); });
     return started;
 }
 
-encoder::encoder(std::unique_ptr<encoder_process> process, uint32_t channel, int rate,
-                 const encoder_limits &limits)
-    : channel_(channel), rate_(rate), limits_(limits), process_(std::move(process)),
+encoder::encoder(std::unique_ptr<encoder_process> process, std::string command_line,
+                 uint32_t channel, int rate, const encoder_limits &limits,
+                 file_finished_hook on_file_finished)
+    : command_line_(std::move(command_line)), channel_(channel), rate_(rate), limits_(limits),
+      on_file_finished_(std::move(on_file_finished)), process_(std::move(process)),
       queue_(frame_bytes *
              std::max<size_t>(1, static_cast<size_t>(rate) *
                                      static_cast<size_t>(limits.queue_length.count()) / 1000)) {}
@@ -52,12 +57,37 @@ void encoder::feed(const float *samples, size_t count) {
         to_pcm16(samples, first_run, &queue_[end]);
         to_pcm16(samples + first_run, count - first_run, &queue_[0]);
         queue_size_ += bytes;
+        queued_total_ += bytes;
+    }
+    queue_changed_.notify_all();
+}
+
+void encoder::begin(song_start start) {
+    {
+        std::lock_guard<std::mutex> guard(queue_lock_);
+        start_ = std::move(start);
+        begun_ = true;
+    }
+    queue_changed_.notify_all();
+}
+
+void encoder::begin_song(song_tags next) {
+    if (!on_file_finished_ || stopping_ || input_broken_)
+        return;
+    {
+        std::lock_guard<std::mutex> guard(queue_lock_);
+        marks_.push_back({queued_total_, std::move(next)});
     }
     queue_changed_.notify_all();
 }
 
 bool encoder::is_active() {
-    return !stopping_ && !input_broken_ && process_->running();
+    if (stopping_ || input_broken_)
+        return false;
+    if (between_files_)
+        return true;
+    std::lock_guard<std::mutex> guard(process_lock_);
+    return process_->running();
 }
 
 void encoder::stop() {
@@ -76,8 +106,11 @@ void encoder::stop() {
             drained = queue_changed_.wait_until(guard, deadline, [&] { return writer_finished_; });
         }
         // A program that stopped reading keeps the writer in a write until it is ended.
-        if (!drained)
+        if (!drained) {
+            abandoned_ = true;
+            std::lock_guard<std::mutex> guard(process_lock_);
             process_->terminate();
+        }
         writer_.join();
     } else {
         process_->close_input();
@@ -91,40 +124,131 @@ void encoder::stop() {
 void encoder::write_to_program() {
     bool reading = false;
     try {
-        reading = write_queued_audio();
+        const auto header =
+            streaming_wav_header(static_cast<uint32_t>(rate_), static_cast<uint16_t>(channels));
+        reading = process_->write(header.data(), header.size()) && wait_for_begin() &&
+                  write_queued_audio();
     } catch (const std::exception &failure) {
         // The recording ends as one whose program stopped reading; the process goes on.
         log_thread_failure("encoder writer", failure.what());
     }
     input_broken_ = !reading;
     process_->close_input();
+    if (on_file_finished_ && file_open_) {
+        // The last file is named once complete: the program must have exited.
+        if (!process_->wait_for_exit(std::chrono::steady_clock::now() + limits_.exit_wait))
+            process_->terminate();
+        process_->wait_for_exit(std::chrono::steady_clock::time_point::max());
+        finish_file(false);
+    }
     std::lock_guard<std::mutex> guard(queue_lock_);
     writer_finished_ = true;
     queue_changed_.notify_all();
 }
 
-// Writer thread: the WAV header, then the queue until closing. False once the program has
-// stopped reading.
+// Writer thread: waits until the stream has said where the recording begins, then writes
+// the history. False when stopped first.
+bool encoder::wait_for_begin() {
+    song_start start;
+    {
+        std::unique_lock<std::mutex> guard(queue_lock_);
+        queue_changed_.wait(guard, [&] { return begun_ || closing_; });
+        if (!begun_)
+            return false;
+        start = std::move(*start_);
+        start_.reset();
+    }
+    file_song_ = start.song;
+    file_from_start_ = start.from_start;
+    return write_history(start);
+}
+
+// Writer thread: the history before what was fed; a stop abandons the rest of it (and what
+// played meanwhile), leaving the file with the song's start.
+bool encoder::write_history(song_start &start) {
+    if (!start.history)
+        return true;
+    std::vector<float> chunk;
+    bool more = true;
+    while (more && !stopping_) {
+        chunk.clear();
+        more = start.history(chunk);
+        if (!write_pcm(chunk.data(), chunk.size()))
+            return false;
+    }
+    return !more;
+}
+
+bool encoder::write_pcm(const float *samples, size_t count) {
+    std::vector<uint8_t> bytes(count * pcm16_sample_bytes);
+    to_pcm16(samples, count, bytes.data());
+    return bytes.empty() || process_->write(bytes.data(), bytes.size());
+}
+
+// Writer thread: the queue until closing, with a new file at each song start. False once
+// the program has stopped reading (or could not start again).
 bool encoder::write_queued_audio() {
-    const auto header =
-        streaming_wav_header(static_cast<uint32_t>(rate_), static_cast<uint16_t>(channels));
-    bool reading = process_->write(header.data(), header.size());
     std::vector<uint8_t> piece(write_piece);
+    bool reading = true;
     while (reading) {
-        size_t taken;
+        size_t taken = 0;
+        std::optional<song_tags> next_song;
         {
             std::unique_lock<std::mutex> guard(queue_lock_);
+            auto song_due = [&] { return !marks_.empty() && marks_.front().at == taken_total_; };
+            // A song start is acted on once its first sample is there: a stop right at the
+            // change leaves no empty file behind.
             queue_changed_.wait(guard, [&] { return queue_size_ > 0 || closing_; });
             if (queue_size_ == 0)
                 break; // closing, and everything queued has been written
-            taken = std::min({queue_size_, piece.size(), queue_.size() - queue_start_});
-            std::copy_n(&queue_[queue_start_], taken, piece.data());
-            queue_start_ = (queue_start_ + taken) % queue_.size();
-            queue_size_ -= taken;
+            if (song_due()) {
+                next_song = std::move(marks_.front().song);
+                marks_.erase(marks_.begin());
+            } else {
+                taken = std::min({queue_size_, piece.size(), queue_.size() - queue_start_});
+                if (!marks_.empty())
+                    taken = std::min<size_t>(taken, marks_.front().at - taken_total_);
+                std::copy_n(&queue_[queue_start_], taken, piece.data());
+                queue_start_ = (queue_start_ + taken) % queue_.size();
+                queue_size_ -= taken;
+                taken_total_ += taken;
+            }
         }
-        reading = process_->write(piece.data(), taken);
+        reading = next_song ? next_song_file(*next_song) : process_->write(piece.data(), taken);
     }
     return reading;
+}
+
+// Writer thread: lets the program finish the current song's file, tells the owner, and
+// starts it again for the next song.
+bool encoder::next_song_file(const song_tags &next) {
+    between_files_ = true;
+    process_->close_input();
+    if (!process_->wait_for_exit(std::chrono::steady_clock::now() + limits_.exit_wait))
+        process_->terminate();
+    process_->wait_for_exit(std::chrono::steady_clock::time_point::max());
+    finish_file(true);
+    file_song_ = next;
+    file_from_start_ = true;
+    int error = 0;
+    std::unique_ptr<encoder_process> started =
+        abandoned_ ? nullptr : encoder_process::start(command_line_, &error);
+    between_files_ = false;
+    if (!started)
+        return false;
+    file_open_ = true;
+    {
+        std::lock_guard<std::mutex> guard(process_lock_);
+        process_.swap(started);
+    }
+    const auto header =
+        streaming_wav_header(static_cast<uint32_t>(rate_), static_cast<uint16_t>(channels));
+    return process_->write(header.data(), header.size());
+}
+
+void encoder::finish_file(bool to_end) {
+    file_open_ = false;
+    on_file_finished_({file_song_, file_from_start_, to_end});
 }
 
 } // namespace audio

@@ -27,6 +27,16 @@ constexpr size_t download_block = 16384;
 constexpr auto download_rest = std::chrono::milliseconds(250);
 // About 190 ms of decoded stereo at 44.1 kHz between the decoder and the mixer.
 constexpr size_t decoded_queue_samples = 8192 * 2;
+// The history's bound while the stream's byte rate is unknown: 320 kbit/s.
+constexpr size_t most_bytes_per_second = 40000;
+
+// What describes the song now playing, for a recording's file name and tags.
+song_tags current_song(const tag_store &tags) {
+    for (tag_type each : {tag_type::meta, tag_type::wma_meta, tag_type::ogg})
+        if (const char *text = tags.text(each))
+            return {static_cast<uint32_t>(each), text};
+    return {};
+}
 
 } // namespace
 
@@ -34,7 +44,11 @@ stream::stream(request what, mixer &output)
     : request_(std::move(what)), mixer_(output), flags_(request_.flags),
       buffer_(provisional_buffer), samples_(decoded_queue_samples),
       decoding_({buffer_, tags_, syncs_, shut_down_, request_.output_rate,
-                 request_.settings.timeout_ms}) {}
+                 request_.settings.timeout_ms}) {
+    if (request_.settings.history_s > 0)
+        history_.set_limit(provisional_buffer +
+                           most_bytes_per_second * request_.settings.history_s);
+}
 
 stream::~stream() = default;
 
@@ -71,8 +85,12 @@ int stream::open_decoding() {
     }
     uint32_t kbps = 0;
     int error = decoding_.open(content_type, input_kbps, &kbps);
-    if (error == BASS_OK)
+    if (error == BASS_OK) {
         buffer_.set_capacity(static_cast<size_t>(kbps) * request_.settings.buffer_ms / 8);
+        if (request_.settings.history_s > 0)
+            history_.set_limit(buffer_.capacity() +
+                               static_cast<size_t>(kbps) * 125 * request_.settings.history_s);
+    }
     return error;
 }
 
@@ -128,11 +146,24 @@ void stream::shut_down() {
     finish_encoders();
 }
 
-bool stream::add_encoder(std::shared_ptr<encoder> added) {
+bool stream::add_encoder(std::shared_ptr<encoder> added, bool from_song_start) {
     std::lock_guard<std::mutex> guard(encoders_lock_);
     if (shut_down_)
         return false;
-    encoders_.push_back(std::move(added));
+    song_start start;
+    start.song = current_song(tags_);
+    if (from_song_start) {
+        // Under the lock, so that the history ends where the feeding begins.
+        song_history::snapshot kept = history_.take();
+        if (!kept.bytes.empty()) {
+            start.history = history_decoder(
+                std::make_shared<const std::vector<uint8_t>>(std::move(kept.bytes)),
+                decoding_.format(), request_.output_rate, played_samples_ - song_start_sample_);
+            start.from_start = kept.from_song_start;
+        }
+    }
+    encoders_.push_back(added);
+    added->begin(std::move(start));
     return true;
 }
 
@@ -203,6 +234,7 @@ void stream::read_into_buffer(network_input &input) {
             break;
         if (request_.download_proc && !shut_down_)
             request_.download_proc(block.data(), static_cast<DWORD>(count), request_.user);
+        history_.append(block.data(), static_cast<size_t>(count));
         if (!buffer_.write(block.data(), static_cast<size_t>(count)))
             break;
     }
@@ -273,18 +305,18 @@ void stream::mix_into(float *mix, size_t frames, float gain) {
 
 void stream::mix_block(float *mix, size_t frames, float gain) {
     size_t wanted = frames * mixer::channels;
-    bool recording;
+    size_t got;
     {
+        // Held across the block: an encoder added meanwhile starts exactly after it.
         std::lock_guard<std::mutex> guard(encoders_lock_);
-        recording = !encoders_.empty();
-    }
-    if (recording && unscaled_block_.size() < wanted)
-        unscaled_block_.resize(wanted);
-    size_t got = samples_.mix_into(mix, wanted, gain, recording ? unscaled_block_.data() : nullptr);
-    if (recording && got > 0) {
-        std::lock_guard<std::mutex> guard(encoders_lock_);
-        for (const auto &entry : encoders_)
-            entry->feed(unscaled_block_.data(), got);
+        const bool recording = !encoders_.empty();
+        if (recording && unscaled_block_.size() < wanted)
+            unscaled_block_.resize(wanted);
+        got = samples_.mix_into(mix, wanted, gain, recording ? unscaled_block_.data() : nullptr);
+        played_samples_ += got;
+        if (recording && got > 0)
+            for (const auto &entry : encoders_)
+                entry->feed(unscaled_block_.data(), got);
     }
     if (got < wanted && decode_finished_ && samples_.size() == 0 && !end_posted_.exchange(true))
         syncs_.post(sync_type::end);

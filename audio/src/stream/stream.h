@@ -20,6 +20,7 @@
 #include "output/mixer.h"
 #include "byte_buffer.h"
 #include "pcm_queue.h"
+#include "song_history.h"
 #include "stream_decoding.h"
 #include "sync_dispatcher.h"
 #include "tag_store.h"
@@ -87,8 +88,11 @@ class stream final : public mix_source,
     size_t tag_bytes() const; // the tag texts kept, for the memory test
 
     // Recording, from any thread. The stream feeds each encoder what it plays, and stops
-    // it when the stream is shut down; adding fails once that has begun.
-    bool add_encoder(std::shared_ptr<encoder> added);
+    // it when the stream is shut down; adding fails once that has begun. From the song's
+    // start: the encoder first gets the current song's history (as much as is kept), up to
+    // the sample before the first one fed.
+    bool add_encoder(std::shared_ptr<encoder> added, bool from_song_start = false);
+    size_t history_bytes() const { return history_.kept_bytes(); } // for the benchmark
     void remove_encoder(const encoder *removed);
 
     // Output thread.
@@ -141,8 +145,12 @@ class stream final : public mix_source,
     // A returned tag pointer stays valid until its tag is replaced twice (see tag_store).
     tag_store tags_;
 
-    std::mutex encoders_lock_; // guards encoders_
+    song_history history_;
+
+    std::mutex encoders_lock_; // guards encoders_ and the two counts below
     std::vector<std::shared_ptr<encoder>> encoders_;
+    uint64_t played_samples_ = 0;       // taken by the mixer, interleaved
+    uint64_t song_start_sample_ = 0;    // where the current song began in them
     std::vector<float> unscaled_block_; // output thread: one block for the encoders
 
     sync_dispatcher syncs_;
