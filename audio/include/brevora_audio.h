@@ -536,7 +536,8 @@ HENCODE BASS_Encode_Start(DWORD handle, const char *command, DWORD flags, ENCODE
 // current song from its start, as far as the stream's history holds it (BASS_CONFIG_NET_HISTORY
 // when the stream was created), decoded faster than real time on the encoder's own thread,
 // then what plays from the moment of the call on, with nothing lost or doubled between. What
-// plays meanwhile waits (10 s plus a tenth of the history length at the most). Without a
+// plays meanwhile waits (10 s plus a tenth of the history length at the most); a stop meanwhile
+// still writes it all, within BASS_Encode_Stop's wait. Without a
 // history, or for one that cannot be decoded alone (Ogg or ASF whose headers it lacks), the
 // recording begins with what plays.
 #define BASS_ENCODE_SONG_START 0x100000

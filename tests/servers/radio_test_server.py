@@ -26,6 +26,7 @@ import time
 from urllib.parse import urlsplit, parse_qs
 
 from routes_formats import ROUTES as FORMAT_ROUTES
+from routes_songs import ROUTES as SONG_ROUTES
 from routes_faults import ROUTES as FAULT_ROUTES, listen_with_bad_certificates, make_damaged_audio
 
 HEAD_TIMEOUT = 5
@@ -351,6 +352,7 @@ ROUTES = {
 }
 ROUTES.update(FORMAT_ROUTES)
 ROUTES.update(FAULT_ROUTES)
+ROUTES.update(SONG_ROUTES)
 
 
 def read_head(sock):

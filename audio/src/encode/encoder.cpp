@@ -163,14 +163,14 @@ bool encoder::wait_for_begin() {
     return write_history(start);
 }
 
-// Writer thread: the history before what was fed; a stop abandons the rest of it (and what
-// played meanwhile), leaving the file with the song's start.
+// Writer thread: the history before what was fed. A stop meanwhile still gets it all (and
+// what played until then) within its wait: the file keeps the song up to the stop.
 bool encoder::write_history(song_start &start) {
     if (!start.history)
         return true;
     std::vector<float> chunk;
     bool more = true;
-    while (more && !stopping_) {
+    while (more) {
         chunk.clear();
         more = start.history(chunk);
         if (!write_pcm(chunk.data(), chunk.size()))
