@@ -165,7 +165,7 @@ std::u16string name_suffix(bool part, int number) {
 
 // --- ID3v2.3 ---
 
-constexpr size_t field_limit = 1000; // UTF-16 units: a title is never near it
+constexpr size_t field_limit = 1000; // UTF-16 units: bounds what a stranger's title adds
 
 void append_big_endian(std::vector<uint8_t> &out, uint32_t value, int bits_per_byte) {
     const uint32_t mask = (1u << bits_per_byte) - 1;
