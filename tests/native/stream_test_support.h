@@ -34,7 +34,8 @@ struct script {
     std::string content_type = "audio/mpeg";
     uint32_t kbps = 0;
     std::vector<uint8_t> bytes;
-    // Metadata strings reported once the byte count reaches each offset.
+    // Metadata strings, each reported as belonging at its byte offset, in the read that
+    // reaches it.
     std::vector<std::pair<size_t, std::string>> metadata;
     // Reconnects (with the new answer's content type) before the bytes from each offset on.
     std::vector<std::pair<size_t, std::string>> reconnects;
@@ -78,7 +79,7 @@ class scripted_input final : public audio::network_input {
         for (const auto &entry : plan_.metadata)
             if (entry.first >= position_ && entry.first < position_ + size) {
                 guard.unlock();
-                listener_.on_metadata(entry.second);
+                listener_.on_metadata(entry.second, entry.first);
                 guard.lock();
             }
         std::copy_n(plan_.bytes.begin() + static_cast<long>(position_), size, buffer);

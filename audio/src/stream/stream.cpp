@@ -216,13 +216,23 @@ void stream::decode() {
         state_changed_.wait(guard, [&] { return playing_ || shut_down_; });
     }
     std::vector<float> first = decoding_.take_first_samples();
-    if (shut_down_ || !samples_.push(first.data(), first.size()))
+    if (shut_down_ || !hand_on_decoded(first))
         return;
     decoder::chunk next;
     while (!shut_down_ && decoding_.next(next))
-        if (!samples_.push(next.samples.data(), next.samples.size()))
+        if (!hand_on_decoded(next.samples))
             return;
+    titles_.place_rest(samples_handed_on_);
     decode_finished_ = true;
+}
+
+// The titles whose place the decoder has passed start with these samples: a chunk's
+// precision, a frame or two.
+bool stream::hand_on_decoded(const std::vector<float> &decoded) {
+    uint64_t taken = buffer_.total_read();
+    titles_.place_decoded(taken - std::min(taken, decoding_.held_bytes()), samples_handed_on_);
+    samples_handed_on_ += decoded.size();
+    return samples_.push(decoded.data(), decoded.size());
 }
 
 void stream::dispatch_syncs() {
@@ -257,7 +267,11 @@ void stream::on_reconnect(const std::string &content_type) {
     buffer_.begin_part(content_type);
 }
 
-void stream::on_metadata(const std::string &metadata) {
+void stream::on_metadata(const std::string &metadata, uint64_t audio_position) {
+    if (playing_) {
+        titles_.add(audio_position, metadata);
+        return;
+    }
     tags_.replace(tag_type::meta, metadata);
     syncs_.post(sync_type::meta);
 }
@@ -281,6 +295,11 @@ void stream::mix_block(float *mix, size_t frames, float gain) {
     if (recording && unscaled_block_.size() < wanted)
         unscaled_block_.resize(wanted);
     size_t got = samples_.mix_into(mix, wanted, gain, recording ? unscaled_block_.data() : nullptr);
+    // Each change's offset is where a recording split per song would cut this block.
+    for (title_timeline::change &change : take_title_changes(got, wanted)) {
+        tags_.replace(tag_type::meta, std::move(change.text));
+        syncs_.post(sync_type::meta);
+    }
     if (recording && got > 0) {
         std::lock_guard<std::mutex> guard(encoders_lock_);
         for (const auto &entry : encoders_)
@@ -288,6 +307,15 @@ void stream::mix_block(float *mix, size_t frames, float gain) {
     }
     if (got < wanted && decode_finished_ && samples_.size() == 0 && !end_posted_.exchange(true))
         syncs_.post(sync_type::end);
+}
+
+std::vector<title_timeline::change> stream::take_title_changes(size_t taken, size_t wanted) {
+    // Titles placed after the last sample take effect when the stream has played out.
+    bool played_out = taken < wanted && decode_finished_ && samples_.size() == 0;
+    std::vector<title_timeline::change> changes =
+        titles_.crossed_in(samples_taken_, played_out ? wanted : taken);
+    samples_taken_ += taken;
+    return changes;
 }
 
 stream::file_positions stream::positions() const {

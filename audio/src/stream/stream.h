@@ -23,6 +23,7 @@
 #include "stream_decoding.h"
 #include "sync_dispatcher.h"
 #include "tag_store.h"
+#include "title_timeline.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -97,7 +98,9 @@ class stream final : public mix_source,
     // Download thread (network input callbacks).
     void on_response(const std::string &status_line,
                      const std::vector<std::string> &header_lines) override;
-    void on_metadata(const std::string &metadata) override;
+    // Until playback starts nothing is heard, and a title is current at once; from then on
+    // it waits for its audio (title_timeline). No position: it comes with the next samples.
+    void on_metadata(const std::string &metadata, uint64_t audio_position = 0) override;
     void on_reconnect(const std::string &content_type) override;
 
   private:
@@ -106,10 +109,14 @@ class stream final : public mix_source,
     void download(); // download thread
     void read_into_buffer(network_input &input);
     void forget_input();
-    int open_decoding();                                   // creating thread
-    void decode();                                         // decode thread
-    void mix_block(float *mix, size_t frames, float gain); // output thread
-    void dispatch_syncs();                                 // sync thread
+    int open_decoding();                                     // creating thread
+    void decode();                                           // decode thread
+    bool hand_on_decoded(const std::vector<float> &decoded); // decode thread
+    void mix_block(float *mix, size_t frames, float gain);   // output thread
+    // Output thread: the titles whose song starts in the block just taken (`taken` samples
+    // of the `wanted`; all that wait once the stream has played out), now current.
+    std::vector<title_timeline::change> take_title_changes(size_t taken, size_t wanted);
+    void dispatch_syncs(); // sync thread
     // Runs one of the stream's thread bodies: an exception there ends the stream as failed
     // (a waiting connect fails, a playing stream gets its END sync), never the process.
     void run_guarded(const char *thread, void (stream::*body)()) noexcept;
@@ -129,6 +136,9 @@ class stream final : public mix_source,
 
     byte_buffer buffer_;
     pcm_queue samples_;
+    title_timeline titles_;
+    uint64_t samples_handed_on_ = 0; // decode thread: pushed into samples_
+    uint64_t samples_taken_ = 0;     // output thread: taken from samples_
 
     mutable std::mutex state_lock_; // guards connection_, open_error_, input_, the fields below
     std::condition_variable state_changed_;
