@@ -1,0 +1,171 @@
+// Titles change when their song is heard: stations whose songs are tones of different
+// pitch, with each title at its song's first byte, played as the player plays them (once
+// three quarters of the buffer are filled). Each title that comes once playing has begun
+// raises its META sync, with the META tag reading it, within half a second of its song's
+// first samples at the output, however far ahead the download is.
+#include "python_server.h"
+#include "stream_test_support.h"
+
+#include <cstring>
+#include <functional>
+
+using namespace stream_test;
+
+namespace {
+
+constexpr size_t rate = 44100;
+constexpr size_t half_a_second = rate / 2;
+const std::string mp3_arguments = "-c:a libmp3lame -b:a 128k -write_xing 0 -id3v2_version 0";
+
+// The META tag at each META sync, and how many frames the output had rendered by then.
+struct title_log {
+    output_capture *capture = nullptr;
+    std::mutex lock; // guards seen
+    std::condition_variable changed;
+    std::vector<std::pair<std::string, size_t>> seen;
+
+    // The frames rendered at the first sync that found `title` in the tag; waits for it.
+    std::optional<size_t> frame_of(const std::string &title) {
+        std::unique_lock<std::mutex> guard(lock);
+        std::optional<size_t> frame;
+        changed.wait_for(guard, std::chrono::seconds(40), [&] {
+            for (const auto &entry : seen)
+                if (entry.first == title)
+                    return (frame = entry.second).has_value();
+            return false;
+        });
+        return frame;
+    }
+};
+
+void CALLBACK record_title(HSYNC, DWORD channel, DWORD, void *user) {
+    auto *log = static_cast<title_log *>(user);
+    const char *tag = BASS_ChannelGetTags(channel, BASS_TAG_META);
+    size_t frame = log->capture->rendered_frames();
+    std::lock_guard<std::mutex> guard(log->lock);
+    log->seen.emplace_back(tag ? tag : "", frame);
+    log->changed.notify_all();
+}
+
+bool near_tone(double frequency, int tone) {
+    return std::fabs(frequency - tone) < tone * 0.1;
+}
+
+// The first frame at or after `from` where the output's left channel turns to `tone` from
+// another tone held for a while (silence between them, an encoder's padding, does not
+// count; nor does a decoder's first few milliseconds).
+std::optional<size_t> tone_change(const std::vector<float> &stereo, int tone, size_t from) {
+    constexpr size_t window = 1024, step = 256;
+    std::vector<float> left;
+    for (size_t i = 1; i < stereo.size(); i += 2)
+        left.push_back(stereo[i - 1]);
+    constexpr size_t held = 16; // windows: about 90 ms
+    size_t other_tone_windows = 0;
+    for (size_t at = from; at + window <= left.size(); at += step) {
+        std::vector<float> part(left.begin() + static_cast<long>(at),
+                                left.begin() + static_cast<long>(at + window));
+        if (peak(part) < 0.01)
+            continue;
+        double frequency = measured_frequency(part, static_cast<int>(rate));
+        if (!near_tone(frequency, tone))
+            ++other_tone_windows;
+        else if (other_tone_windows >= held)
+            return at;
+        else
+            other_tone_windows = 0;
+    }
+    return std::nullopt;
+}
+
+struct song {
+    std::string title; // the META tag's text
+    int tone;
+    double seconds; // of the scripted station's songs
+};
+
+// An ICY station whose songs follow each other, each title at its song's first byte, sent
+// at 128 kbit/s after a burst of `burst_seconds`.
+script icy_station(const std::vector<song> &songs, double burst_seconds) {
+    script plan;
+    plan.status_line = "ICY 200 OK";
+    plan.headers = {"icy-name:Tones", "icy-br:128"};
+    plan.bytes_per_second = 16000;
+    plan.burst_bytes = static_cast<size_t>(burst_seconds * plan.bytes_per_second);
+    plan.stay_open = true;
+    for (const song &each : songs) {
+        plan.metadata.push_back({plan.bytes.size(), each.title});
+        std::vector<uint8_t> bytes =
+            encode_tone("song.mp3", each.tone, each.seconds, mp3_arguments);
+        plan.bytes.insert(plan.bytes.end(), bytes.begin(), bytes.end());
+    }
+    return plan;
+}
+
+class TitleTiming : public ::testing::Test, protected callback_state {
+  protected:
+    void SetUp() override { ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr)); }
+    void TearDown() override { BASS_Free(); }
+
+    // Plays `url` once its buffer is three quarters full, as the player does, and checks
+    // each of `changes` (songs whose titles come once playing) against the output.
+    void expect_titles_on_time(const std::string &url, const std::vector<song> &changes) {
+        output_capture capture;
+        title_log &log = kept<title_log>();
+        log.capture = &capture;
+        HSTREAM s = BASS_StreamCreateURL(url.c_str(), 0, 0, nullptr, nullptr);
+        ASSERT_NE(s, 0u) << BASS_ErrorGetCode();
+        ASSERT_NE(BASS_ChannelSetSync(s, BASS_SYNC_META, 0, record_title, &log), 0u);
+        ASSERT_TRUE(eventually(
+            [&] {
+                QWORD end = BASS_StreamGetFilePosition(s, BASS_FILEPOS_END);
+                return end > 0 && BASS_StreamGetFilePosition(s, BASS_FILEPOS_BUFFER) * 4 >= end * 3;
+            },
+            std::chrono::seconds(30)));
+        ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
+        size_t previous_start = 0;
+        for (const song &change : changes) {
+            SCOPED_TRACE(change.title);
+            std::optional<size_t> synced = log.frame_of(change.title);
+            ASSERT_TRUE(synced) << "no META sync with this title";
+            // A second of output past the sync holds the song's start if it is on time.
+            size_t rendered = capture.rendered_frames();
+            if (rendered < *synced + 2 * rate)
+                capture.wait_for_rendered(*synced + 2 * rate - rendered, std::chrono::seconds(30));
+            std::optional<size_t> start =
+                tone_change(capture.captured(), change.tone, previous_start);
+            ASSERT_TRUE(start) << "the song's tone never began";
+            EXPECT_LE(*synced, *start + half_a_second) << "late by " << *synced - *start;
+            EXPECT_LE(*start, *synced + half_a_second) << "early by " << *start - *synced;
+            previous_start = *start;
+        }
+        BASS_StreamFree(s);
+    }
+};
+
+TEST_F(TitleTiming, IcyTitlesChangeWithTheSongWithOrWithoutABurst) {
+    const std::vector<song> songs = {{"StreamTitle='Low';", 440, 6},
+                                     {"StreamTitle='High';", 880, 1.5},
+                                     {"StreamTitle='Higher';", 1320, 3}};
+    // Without a burst the download leads by the buffered three quarters; with one, by the
+    // burst. The second song is short: the third title waits while the second does.
+    for (double burst_seconds : {0.0, 4.0}) {
+        SCOPED_TRACE(burst_seconds);
+        script plan = icy_station(songs, burst_seconds);
+        ASSERT_FALSE(plan.bytes.empty()) << "ffmpeg could not make the songs";
+        scripted_network network(plan);
+        expect_titles_on_time("http://radio.test/", {songs[1], songs[2]});
+    }
+}
+
+TEST_F(TitleTiming, HlsId3TitlesChangeWithTheSegmentsSong) {
+    test_support::python_server server(BREVORA_TEST_SERVERS_DIR "/hls_test_server.py");
+    const char *at = std::strstr(server.first_line().c_str(), "\"port\": ");
+    ASSERT_NE(at, nullptr) << "the HLS server did not start";
+    const std::string url =
+        "http://127.0.0.1:" + std::to_string(std::atoi(at + 8)) + "/songs/vod.m3u8";
+    // Segments come whole, several at once: the third song's title is fetched seconds
+    // before it plays. (The second one's may come before playing begins.)
+    expect_titles_on_time(url, {{"StreamTitle='Artist - Song 2';", 880, 0}});
+}
+
+} // namespace
