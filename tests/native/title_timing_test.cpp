@@ -4,6 +4,7 @@
 // raises its META sync, with the META tag reading it, within half a second of its song's
 // first samples at the output, however far ahead the download is.
 #include "python_server.h"
+#include "stream/title_timeline.h"
 #include "stream_test_support.h"
 
 #include <cstring>
@@ -80,11 +81,13 @@ std::optional<size_t> tone_change(const std::vector<float> &stereo, int tone, si
 struct song {
     std::string title; // the META tag's text
     int tone;
-    double seconds; // of the scripted station's songs
+    double seconds = 0; // of the scripted station's songs
+    bool aac = false;   // in AAC rather than MP3: the station reconnects in the other format
 };
 
 // An ICY station whose songs follow each other, each title at its song's first byte, sent
-// at 128 kbit/s after a burst of `burst_seconds`.
+// at 128 kbit/s after a burst of `burst_seconds`. Where a song's format is not the one
+// before it, the station reconnects (as after a drop) with that song's first byte.
 script icy_station(const std::vector<song> &songs, double burst_seconds) {
     script plan;
     plan.status_line = "ICY 200 OK";
@@ -93,9 +96,15 @@ script icy_station(const std::vector<song> &songs, double burst_seconds) {
     plan.burst_bytes = static_cast<size_t>(burst_seconds * plan.bytes_per_second);
     plan.stay_open = true;
     for (const song &each : songs) {
+        if (&each != &songs.front() && each.aac != (&each - 1)->aac)
+            plan.reconnects.push_back({plan.bytes.size(), each.aac ? "audio/aac" : "audio/mpeg"});
         plan.metadata.push_back({plan.bytes.size(), each.title});
         std::vector<uint8_t> bytes =
-            encode_tone("song.mp3", each.tone, each.seconds, mp3_arguments);
+            each.aac
+                ? encode_tone("song.aac", each.tone, each.seconds, "-c:a aac -b:a 128k -f adts")
+                : encode_tone("song.mp3", each.tone, each.seconds, mp3_arguments);
+        if (bytes.empty())
+            return {}; // ffmpeg is missing
         plan.bytes.insert(plan.bytes.end(), bytes.begin(), bytes.end());
     }
     return plan;
@@ -142,15 +151,63 @@ class TitleTiming : public ::testing::Test, protected callback_state {
     }
 };
 
-TEST_F(TitleTiming, IcyTitlesChangeWithTheSongWithOrWithoutABurst) {
-    const std::vector<song> songs = {{"StreamTitle='Low';", 440, 6},
-                                     {"StreamTitle='High';", 880, 1.5},
-                                     {"StreamTitle='Higher';", 1320, 3}};
+// Where each title lands in the blocks the mixer takes: the offsets a recording split per
+// song cuts at.
+TEST(TitleTimeline, TitlesLandInTheBlockHoldingTheirFirstSampleInOrder) {
+    using change = audio::title_timeline::change;
+    auto texts = [](const std::vector<change> &changes) {
+        std::vector<std::pair<size_t, std::string>> out;
+        for (const change &each : changes)
+            out.emplace_back(each.offset, each.text);
+        return out;
+    };
+    audio::title_timeline titles;
+    titles.add(100, "A");
+    titles.add(250, "B");
+    titles.add(250, "C");
+    titles.place_decoded(99, 0); // the decoder has not reached A yet
+    titles.place_decoded(120, 1000);
+    titles.place_decoded(300, 3000);
+    titles.add(400, "D");
+    titles.place_rest(5000); // the stream ended before D's bytes were decoded
+    struct block {
+        uint64_t start;
+        size_t samples;
+        std::vector<std::pair<size_t, std::string>> crossed;
+    } blocks[] = {{0, 1000, {}},
+                  {1000, 512, {{0, "A"}}},
+                  {1512, 2000, {{1488, "B"}, {1488, "C"}}},
+                  {3512, 1488, {}},
+                  {5000, 10, {{0, "D"}}}};
+    for (const block &each : blocks)
+        EXPECT_EQ(texts(titles.crossed_in(each.start, each.samples)), each.crossed) << each.start;
+
+    // A station that sends titles far faster than they play keeps a bounded list, in order,
+    // ending with its latest title.
+    for (int i = 0; i < 1000; ++i)
+        titles.add(static_cast<uint64_t>(i), std::to_string(i));
+    titles.place_rest(6000);
+    std::vector<change> crossed = titles.crossed_in(5990, 20);
+    ASSERT_EQ(crossed.size(), audio::title_timeline::max_waiting);
+    EXPECT_EQ(crossed.front().text, "0");
+    EXPECT_EQ(crossed.back().text, "999");
+    EXPECT_EQ(crossed.front().offset, 10u);
+}
+
+TEST_F(TitleTiming, IcyTitlesChangeWithTheSongWithOrWithoutABurstAcrossReconnects) {
     // Without a burst the download leads by the buffered three quarters; with one, by the
     // burst. The second song is short: the third title waits while the second does.
-    for (double burst_seconds : {0.0, 4.0}) {
-        SCOPED_TRACE(burst_seconds);
-        script plan = icy_station(songs, burst_seconds);
+    struct station {
+        const char *name;
+        double burst_seconds;
+        bool middle_song_in_aac; // two reconnects, each into the other format
+    } stations[] = {{"no burst", 0, false}, {"a 4 s burst", 4, false}, {"reconnects", 4, true}};
+    for (const station &each : stations) {
+        SCOPED_TRACE(each.name);
+        const std::vector<song> songs = {{"StreamTitle='Low';", 440, 6},
+                                         {"StreamTitle='High';", 880, 1.5, each.middle_song_in_aac},
+                                         {"StreamTitle='Higher';", 1320, 3}};
+        script plan = icy_station(songs, each.burst_seconds);
         ASSERT_FALSE(plan.bytes.empty()) << "ffmpeg could not make the songs";
         scripted_network network(plan);
         expect_titles_on_time("http://radio.test/", {songs[1], songs[2]});

@@ -65,7 +65,8 @@ class network_input {
 //
 // Metadata: on_metadata gets each block's text (cut at its first NUL) when it is not empty
 // and differs from the last text reported, so a reconnect's repeat of the current title is
-// not reported twice.
+// not reported twice; its position is the count of audio bytes before the block's place.
+// An HLS segment's titles belong at the segment's first byte.
 //
 // Diagnostics: each connection attempt, each failure (with its reason) and each reconnect
 // goes to the debug log (core/debug_log.h), never with credentials.

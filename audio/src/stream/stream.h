@@ -3,8 +3,10 @@
 // samples, and a sync thread calls the user's sync procedures. Encoders attached to the
 // stream receive what it plays, before the stream volume is applied. A station that comes
 // back from a reconnect in another format plays on: the decoder is replaced where the new
-// connection's bytes begin. The decoding is stream_decoding's, the syncs sync_dispatcher's,
-// the tags tag_store's; this class owns the threads, the buffers and the play state.
+// connection's bytes begin. A title the input reports changes the META tag when the mixer
+// takes its song's first sample (title_timeline), not when the download meets it. The
+// decoding is stream_decoding's, the syncs sync_dispatcher's, the tags tag_store's; this
+// class owns the threads, the buffers and the play state.
 //
 // Lifetime: shared. The owner's handle table, the mixer and each of the stream's threads
 // hold a reference; freeing only drops the table's and the mixer's and tells the threads to

@@ -41,9 +41,4 @@ std::vector<title_timeline::change> title_timeline::crossed_in(uint64_t block_st
     return crossed;
 }
 
-size_t title_timeline::waiting() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return by_byte_.size() + by_sample_.size();
-}
-
 } // namespace audio

@@ -44,15 +44,13 @@ class title_timeline {
     // the block; they are removed. A title placed before the block starts at its offset 0.
     std::vector<change> crossed_in(uint64_t block_start, size_t block_samples);
 
-    size_t waiting() const;
-
   private:
     struct waiting_title {
         uint64_t position;
         std::string text;
     };
 
-    mutable std::mutex lock_;
+    std::mutex lock_;
     std::deque<waiting_title> by_byte_;   // not yet reached by the decoder, in order
     std::deque<waiting_title> by_sample_; // placed in the decoded samples, in order
 };
