@@ -8,7 +8,7 @@
 #include "stream_test_support.h"
 
 #include <cstring>
-#include <functional>
+#include <optional>
 
 using namespace stream_test;
 
@@ -158,7 +158,8 @@ TEST(TitleTimeline, TitlesLandInTheBlockHoldingTheirFirstSampleInOrder) {
     auto texts = [](const std::vector<change> &changes) {
         std::vector<std::pair<size_t, std::string>> out;
         for (const change &each : changes)
-            out.emplace_back(each.offset, each.text);
+            out.emplace_back(each.offset,
+                             (each.tag == audio::tag_type::wma_meta ? "wma:" : "") + each.text);
         return out;
     };
     audio::title_timeline titles;
@@ -168,6 +169,7 @@ TEST(TitleTimeline, TitlesLandInTheBlockHoldingTheirFirstSampleInOrder) {
     titles.place_decoded(99, 0); // the decoder has not reached A yet
     titles.place_decoded(120, 1000);
     titles.place_decoded(300, 3000);
+    titles.add_decoded(3000, audio::tag_type::wma_meta, "W"); // came with those samples
     titles.add(400, "D");
     titles.place_rest(5000); // the stream ended before D's bytes were decoded
     struct block {
@@ -176,7 +178,7 @@ TEST(TitleTimeline, TitlesLandInTheBlockHoldingTheirFirstSampleInOrder) {
         std::vector<std::pair<size_t, std::string>> crossed;
     } blocks[] = {{0, 1000, {}},
                   {1000, 512, {{0, "A"}}},
-                  {1512, 2000, {{1488, "B"}, {1488, "C"}}},
+                  {1512, 2000, {{1488, "B"}, {1488, "C"}, {1488, "wma:W"}}},
                   {3512, 1488, {}},
                   {5000, 10, {{0, "D"}}}};
     for (const block &each : blocks)

@@ -215,24 +215,26 @@ void stream::decode() {
         std::unique_lock<std::mutex> guard(state_lock_);
         state_changed_.wait(guard, [&] { return playing_ || shut_down_; });
     }
-    std::vector<float> first = decoding_.take_first_samples();
-    if (shut_down_ || !hand_on_decoded(first))
-        return;
     decoder::chunk next;
+    next.samples = decoding_.take_first_samples();
+    if (shut_down_ || !hand_on_decoded(next))
+        return;
     while (!shut_down_ && decoding_.next(next))
-        if (!hand_on_decoded(next.samples))
+        if (!hand_on_decoded(next))
             return;
     titles_.place_rest(samples_handed_on_);
     decode_finished_ = true;
 }
 
-// The titles whose place the decoder has passed start with these samples: a chunk's
-// precision, a frame or two.
-bool stream::hand_on_decoded(const std::vector<float> &decoded) {
+// The titles whose place the decoder has passed start with these samples (a chunk's
+// precision, a frame or two), as do the script commands that came with them.
+bool stream::hand_on_decoded(const decoder::chunk &decoded) {
     uint64_t taken = buffer_.total_read();
     titles_.place_decoded(taken - std::min(taken, decoding_.held_bytes()), samples_handed_on_);
-    samples_handed_on_ += decoded.size();
-    return samples_.push(decoded.data(), decoded.size());
+    for (const std::string &command : decoded.script_commands)
+        titles_.add_decoded(samples_handed_on_, tag_type::wma_meta, command);
+    samples_handed_on_ += decoded.samples.size();
+    return samples_.push(decoded.samples.data(), decoded.samples.size());
 }
 
 void stream::dispatch_syncs() {
@@ -297,8 +299,8 @@ void stream::mix_block(float *mix, size_t frames, float gain) {
     size_t got = samples_.mix_into(mix, wanted, gain, recording ? unscaled_block_.data() : nullptr);
     // Each change's offset is where a recording split per song would cut this block.
     for (title_timeline::change &change : take_title_changes(got, wanted)) {
-        tags_.replace(tag_type::meta, std::move(change.text));
-        syncs_.post(sync_type::meta);
+        tags_.replace(change.tag, std::move(change.text));
+        syncs_.post(change.tag == tag_type::meta ? sync_type::meta : sync_type::wma_meta);
     }
     if (recording && got > 0) {
         std::lock_guard<std::mutex> guard(encoders_lock_);

@@ -3,8 +3,9 @@
 // samples, and a sync thread calls the user's sync procedures. Encoders attached to the
 // stream receive what it plays, before the stream volume is applied. A station that comes
 // back from a reconnect in another format plays on: the decoder is replaced where the new
-// connection's bytes begin. A title the input reports changes the META tag when the mixer
-// takes its song's first sample (title_timeline), not when the download meets it. The
+// connection's bytes begin. A title the input reports, or a script command the decoder
+// finds, changes its tag when the mixer takes its first sample (title_timeline), not when
+// the download or the decoder meets it. The
 // decoding is stream_decoding's, the syncs sync_dispatcher's, the tags tag_store's; this
 // class owns the threads, the buffers and the play state.
 //
@@ -111,10 +112,10 @@ class stream final : public mix_source,
     void download(); // download thread
     void read_into_buffer(network_input &input);
     void forget_input();
-    int open_decoding();                                     // creating thread
-    void decode();                                           // decode thread
-    bool hand_on_decoded(const std::vector<float> &decoded); // decode thread
-    void mix_block(float *mix, size_t frames, float gain);   // output thread
+    int open_decoding();                                   // creating thread
+    void decode();                                         // decode thread
+    bool hand_on_decoded(const decoder::chunk &decoded);   // decode thread
+    void mix_block(float *mix, size_t frames, float gain); // output thread
     // Output thread: the titles whose song starts in the block just taken (`taken` samples
     // of the `wanted`; all that wait once the stream has played out), now current.
     std::vector<title_timeline::change> take_title_changes(size_t taken, size_t wanted);

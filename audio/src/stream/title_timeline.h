@@ -1,11 +1,15 @@
-// The titles on their way from the download to the listener. A title is first known by its
-// place in the downloaded bytes; once the decoder has passed that place, by the decoded
-// sample its song starts with; it takes effect when the mixer takes that sample, so that a
-// title changes when its song is heard rather than when the download, seconds ahead, met it.
+// The titles on their way from the download to the listener. An ICY or HLS title is first
+// known by its place in the downloaded bytes; once the decoder has passed that place, by the
+// decoded sample its song starts with. A Windows Media script command is known by its sample
+// at once: it comes with the decoded chunk it belongs to. Each takes effect when the mixer
+// takes that sample, so that a title changes when its song is heard rather than when the
+// download, seconds ahead, met it.
 //
-// Threads: add on the download thread, place_decoded and place_rest on the decode thread,
-// crossed_in on the output thread. `lock_` guards both lists.
+// Threads: add on the download thread, place_decoded, add_decoded and place_rest on the
+// decode thread, crossed_in on the output thread. `lock_` guards both lists.
 #pragma once
+
+#include "tag_store.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -18,9 +22,11 @@ namespace audio {
 
 class title_timeline {
   public:
-    // A title whose song starts `offset` samples into the block the mixer takes.
+    // A title (of tag meta or wma_meta) whose song starts `offset` samples into the block
+    // the mixer takes.
     struct change {
         size_t offset;
+        tag_type tag;
         std::string text;
     };
 
@@ -28,13 +34,17 @@ class title_timeline {
     // many waiting, a new title replaces the text of the last one waiting.
     static constexpr size_t max_waiting = 256;
 
-    // Download thread: `text` belongs at `byte_position` of the downloaded audio.
+    // Download thread: the META title `text` belongs at `byte_position` of the downloaded
+    // audio.
     void add(uint64_t byte_position, std::string text);
 
     // Decode thread: the decoder has decoded the bytes before `decoded_bytes`; the samples it
     // hands on next start at `sample_position` (samples handed on so far). The titles it
     // has passed start there.
     void place_decoded(uint64_t decoded_bytes, uint64_t sample_position);
+    // Decode thread, after place_decoded for the same samples: a title of `tag` that came
+    // with the samples starting at `sample_position`.
+    void add_decoded(uint64_t sample_position, tag_type tag, std::string text);
     // Decode thread: the decoding ended; the titles still waiting take effect after the last
     // sample, at `sample_position`.
     void place_rest(uint64_t sample_position);
@@ -47,8 +57,11 @@ class title_timeline {
   private:
     struct waiting_title {
         uint64_t position;
+        tag_type tag;
         std::string text;
     };
+    // lock_ held: false when the list is full and `text` replaced the last title's text.
+    bool room_for(std::deque<waiting_title> &list, tag_type tag, std::string &text);
 
     std::mutex lock_;
     std::deque<waiting_title> by_byte_;   // not yet reached by the decoder, in order
