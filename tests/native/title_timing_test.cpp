@@ -3,6 +3,7 @@
 // three quarters of the buffer are filled). Each title that comes once playing has begun
 // raises its META sync, with the META tag reading it, within half a second of its song's
 // first samples at the output, however far ahead the download is.
+#include "input_test_server.h"
 #include "python_server.h"
 #include "stream/title_timeline.h"
 #include "stream_test_support.h"
@@ -18,9 +19,10 @@ constexpr size_t rate = 44100;
 constexpr size_t half_a_second = rate / 2;
 const std::string mp3_arguments = "-c:a libmp3lame -b:a 128k -write_xing 0 -id3v2_version 0";
 
-// The META tag at each META sync, and how many frames the output had rendered by then.
+// The title tag at each of its syncs, and how many frames the output had rendered by then.
 struct title_log {
     output_capture *capture = nullptr;
+    DWORD tag = BASS_TAG_META;
     std::mutex lock; // guards seen
     std::condition_variable changed;
     std::vector<std::pair<std::string, size_t>> seen;
@@ -41,7 +43,7 @@ struct title_log {
 
 void CALLBACK record_title(HSYNC, DWORD channel, DWORD, void *user) {
     auto *log = static_cast<title_log *>(user);
-    const char *tag = BASS_ChannelGetTags(channel, BASS_TAG_META);
+    const char *tag = BASS_ChannelGetTags(channel, log->tag);
     size_t frame = log->capture->rendered_frames();
     std::lock_guard<std::mutex> guard(log->lock);
     log->seen.emplace_back(tag ? tag : "", frame);
@@ -116,16 +118,22 @@ class TitleTiming : public ::testing::Test, protected callback_state {
     void TearDown() override { BASS_Free(); }
 
     // Plays `url` once its buffer is three quarters full, as the player does, and checks
-    // each of `changes` (songs whose titles come once playing) against the output.
-    void expect_titles_on_time(const std::string &url, const std::vector<song> &changes) {
+    // each of `changes` (songs whose titles come once playing) against the output. Windows
+    // Media titles are the WMA_META tag and sync.
+    void expect_titles_on_time(const std::string &url, const std::vector<song> &changes,
+                               bool windows_media = false) {
         output_capture capture;
         title_log &log = kept<title_log>();
         log.capture = &capture;
+        log.tag = windows_media ? BASS_TAG_WMA_META : BASS_TAG_META;
         HSTREAM s = BASS_StreamCreateURL(url.c_str(), 0, 0, nullptr, nullptr);
         ASSERT_NE(s, 0u) << BASS_ErrorGetCode();
-        ASSERT_NE(BASS_ChannelSetSync(s, BASS_SYNC_META, 0, record_title, &log), 0u);
+        const DWORD sync = windows_media ? BASS_SYNC_WMA_META : BASS_SYNC_META;
+        ASSERT_NE(BASS_ChannelSetSync(s, sync, 0, record_title, &log), 0u);
         ASSERT_TRUE(eventually(
             [&] {
+                if (windows_media)
+                    return BASS_StreamGetFilePosition(s, BASS_FILEPOS_WMA_BUFFER) >= 75;
                 QWORD end = BASS_StreamGetFilePosition(s, BASS_FILEPOS_END);
                 return end > 0 && BASS_StreamGetFilePosition(s, BASS_FILEPOS_BUFFER) * 4 >= end * 3;
             },
@@ -225,6 +233,16 @@ TEST_F(TitleTiming, HlsId3TitlesChangeWithTheSegmentsSong) {
     // Segments come whole, several at once: the third song's title is fetched seconds
     // before it plays. (The second one's may come before playing begins.)
     expect_titles_on_time(url, {{"StreamTitle='Artist - Song 2';", 880, 0}});
+}
+
+TEST_F(TitleTiming, WindowsMediaScriptCommandTitlesChangeWithTheSong) {
+    input_test::radio_server server;
+    ASSERT_TRUE(server.ready()) << "the test server did not start";
+    // The whole broadcast comes at once; its second title command is at the first data
+    // packet of the second song.
+    const std::string url =
+        "http://127.0.0.1:" + std::to_string(server.info().ports.at("http")) + "/wmsp-songs";
+    expect_titles_on_time(url, {{"High", 880}}, true);
 }
 
 } // namespace
