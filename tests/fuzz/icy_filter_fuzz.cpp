@@ -15,13 +15,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     size_t piece = data[1] % 32 + 1;
     std::vector<uint8_t> body(data + 2, data + size);
     size_t total_audio = 0;
-    audio::icy_filter filter(metaint, [](const std::string &text) {
+    size_t piece_audio = 0; // the current piece's size: no title is placed past it
+    audio::icy_filter filter(metaint, [&](const std::string &text, size_t audio_before) {
         if (text.empty() || text.size() > 255 * 16 || text.find('\0') != std::string::npos) {
             __builtin_trap(); // reported strings are non-empty, bounded, NUL-free
+        }
+        if (audio_before > piece_audio) {
+            __builtin_trap();
         }
     });
     for (size_t offset = 0; offset < body.size(); offset += piece) {
         size_t length = std::min(piece, body.size() - offset);
+        piece_audio = length;
         size_t audio_bytes = filter.filter(body.data() + offset, length);
         if (audio_bytes > length) {
             __builtin_trap();

@@ -92,10 +92,16 @@ class EncoderRecording : public ::testing::Test {
     }
 
     // Starts the tone (or `bytes`) as a live stream and waits until it is heard.
+    // Titles come at their byte offsets; with them the station sends in real time (128 kbit/s)
+    // after a one-second burst, so that each comes while the stream plays.
     HSTREAM play_tone(DWORD flags = 0, const std::vector<uint8_t> &bytes = tone_file(),
                       std::vector<std::pair<size_t, std::string>> titles = {}) {
         script plan;
         plan.bytes = bytes;
+        if (!titles.empty()) {
+            plan.bytes_per_second = 16000;
+            plan.burst_bytes = 16000;
+        }
         plan.metadata = std::move(titles);
         plan.stay_open = true;
         network.reset(); // before the next one takes over the input
@@ -310,6 +316,77 @@ TEST_F(EncoderRecording, FromTheSongStartBeginsWithWhatPlayedBefore) {
     EXPECT_LT(samples.size(), 44100u * 4);
     EXPECT_NEAR(frequency_between(samples, 0.2, 1.6), 500, 10);
     EXPECT_NEAR(frequency_between(samples, 2.3, 2.9), 1500, 15);
+}
+
+// What the song procedure was told, file by file; each file is renamed as it is told.
+struct song_files {
+    std::string folder;
+    std::mutex lock;
+    std::vector<std::pair<DWORD, std::string>> told; // flags, tag text
+
+    static void CALLBACK finished(HENCODE, DWORD flags, DWORD tag_type, const char *tags,
+                                  void *user) {
+        auto *files = static_cast<song_files *>(user);
+        std::lock_guard<std::mutex> guard(files->lock);
+        EXPECT_EQ(tag_type, tags ? DWORD{BASS_TAG_META} : 0u);
+        files->told.emplace_back(flags, tags ? tags : "");
+        std::filesystem::rename(files->folder + "/rec.mp3", files->folder + "/song" +
+                                                                std::to_string(files->told.size()) +
+                                                                ".mp3");
+    }
+};
+
+// Three songs, low, high and low, each with its title where it begins: one file per song,
+// cut where the title changes, the first from the connection (its start is not known).
+TEST_F(EncoderRecording, OneFilePerSongIsCutWhereItsTitleChanges) {
+    ASSERT_TRUE(BASS_SetConfig(BASS_CONFIG_NET_HISTORY, 60));
+    const std::vector<uint8_t> &low = sample_files().mp3_low, &high = sample_files().mp3_high;
+    HSTREAM s = play_tone(0, joined(joined(low, high), low),
+                          {{0, "StreamTitle='One';"},
+                           {low.size(), "StreamTitle='Two';"},
+                           {low.size() + high.size(), "StreamTitle='Three';"}});
+    play_for(1);
+    song_files files;
+    files.folder = folder;
+    HENCODE encoder = BASS_Encode_StartSongs(s, lame_command().c_str(), BASS_ENCODE_SONG_START,
+                                             song_files::finished, &files);
+    ASSERT_NE(encoder, 0u) << BASS_ErrorGetCode();
+    play_for(3.8);
+    ASSERT_TRUE(BASS_Encode_Stop(encoder));
+
+    const std::vector<std::pair<DWORD, std::string>> expected = {
+        {BASS_SONG_TO_END, "StreamTitle='One';"},
+        {BASS_SONG_FROM_START | BASS_SONG_TO_END, "StreamTitle='Two';"},
+        {BASS_SONG_FROM_START, "StreamTitle='Three';"}};
+    EXPECT_EQ(files.told, expected);
+    const struct { double seconds, pitch; } songs[] = {{2, 500}, {2, 1500}, {0.8, 500}};
+    for (size_t i = 0; i < files.told.size(); ++i) {
+        SCOPED_TRACE(i + 1);
+        std::vector<float> samples = decoded_recording("song" + std::to_string(i + 1) + ".mp3");
+        EXPECT_NEAR(samples.size() / 44100.0, songs[i].seconds, i < 2 ? 0.1 : 0.3);
+        EXPECT_NEAR(frequency_between(samples, 0.1, 0.6), songs[i].pitch, 10);
+    }
+}
+
+// A stop while the history is still being written (the program reads only after a second)
+// still leaves the song up to the stop in its file, told to the procedure.
+TEST_F(EncoderRecording, AStopWhileTheHistoryIsWrittenStillFinishesItsFile) {
+    ASSERT_TRUE(BASS_SetConfig(BASS_CONFIG_NET_HISTORY, 60));
+    HSTREAM s = play_tone(0, tone_file(), {{0, "StreamTitle='Slow';"}});
+    play_for(3);
+    song_files files;
+    files.folder = folder;
+    // Split by the Windows rules: \" is a quote inside the quoted script.
+    const std::string slow_lame =
+        "sh -c \"sleep 1; exec lame -b 128 - \\\"" + folder + "/rec.mp3\\\"\"";
+    HENCODE encoder = BASS_Encode_StartSongs(s, slow_lame.c_str(), BASS_ENCODE_SONG_START,
+                                             song_files::finished, &files);
+    ASSERT_NE(encoder, 0u) << BASS_ErrorGetCode();
+    ASSERT_TRUE(BASS_Encode_Stop(encoder));
+    ASSERT_EQ(files.told.size(), 1u);
+    EXPECT_EQ(files.told[0].second, "StreamTitle='Slow';");
+    EXPECT_EQ(files.told[0].first & BASS_SONG_TO_END, 0u);
+    EXPECT_NEAR(decoded_recording("song1.mp3").size() / 44100.0, 3, 0.3);
 }
 
 } // namespace

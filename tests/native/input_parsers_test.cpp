@@ -221,11 +221,15 @@ TEST(IcyMetaint, OnlyPlausibleIntervalsCount) {
 struct filtered {
     std::string audio;
     std::vector<std::string> titles;
+    std::vector<size_t> title_positions; // audio bytes before each title's block
 };
 
 filtered run_filter(size_t metaint, const std::string &wire, size_t piece) {
     filtered result;
-    icy_filter filter(metaint, [&](const std::string &text) { result.titles.push_back(text); });
+    icy_filter filter(metaint, [&](const std::string &text, size_t audio_before) {
+        result.titles.push_back(text);
+        result.title_positions.push_back(result.audio.size() + audio_before);
+    });
     for (size_t i = 0; i < wire.size(); i += piece) {
         std::string part = wire.substr(i, piece);
         size_t got = filter.filter(reinterpret_cast<uint8_t *>(part.data()), part.size());
@@ -250,6 +254,7 @@ TEST(IcyFilter, SeparatesAudioFromMetadataAtAnySplit) {
         EXPECT_EQ(result.titles,
                   (std::vector<std::string>{"StreamTitle='A';", "StreamTitle='B - Don't Go';"}))
             << piece;
+        EXPECT_EQ(result.title_positions, (std::vector<size_t>{4, 16})) << piece;
     }
 }
 
@@ -265,7 +270,7 @@ TEST(IcyFilter, IgnoresPaddingOnlyBlocksAndKeepsOtherBytes) {
 
 TEST(IcyFilter, RestartDropsAPartialBlockAndRecountsButRemembersTheTitle) {
     std::vector<std::string> titles;
-    icy_filter filter(4, [&](const std::string &text) { titles.push_back(text); });
+    icy_filter filter(4, [&](const std::string &text, size_t) { titles.push_back(text); });
     std::string first =
         "abcd" + block("StreamTitle='Old';") + "efgh" + std::string(1, '\xff') + "Partial";
     EXPECT_EQ(filter.filter(reinterpret_cast<uint8_t *>(first.data()), first.size()), 8u);

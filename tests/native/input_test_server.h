@@ -28,7 +28,7 @@ class recording_listener : public audio::input_listener {
         status = status_line;
         headers = header_lines;
     }
-    void on_metadata(const std::string &metadata) override { titles.push_back(metadata); }
+    void on_metadata(const std::string &metadata, uint64_t) override { titles.push_back(metadata); }
 
     int responses = 0;
     std::string status;

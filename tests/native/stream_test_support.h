@@ -34,11 +34,13 @@ struct script {
     std::string content_type = "audio/mpeg";
     uint32_t kbps = 0;
     std::vector<uint8_t> bytes;
-    // Metadata strings reported once the byte count reaches each offset.
+    // Metadata strings, each reported as belonging at its byte offset, in the read that
+    // reaches it.
     std::vector<std::pair<size_t, std::string>> metadata;
     // Reconnects (with the new answer's content type) before the bytes from each offset on.
     std::vector<std::pair<size_t, std::string>> reconnects;
     double bytes_per_second = 0; // 0: as fast as the reader takes them
+    size_t burst_bytes = 0;      // with a rate: these first bytes come at once (a server's burst)
     bool stay_open = false;      // after the bytes, block until interrupted (a live stream)
     bool block_in_open = false;  // never connect: wait in open until cancelled
     int open_error = 0;          // non-zero: fail to open with this code
@@ -64,8 +66,8 @@ class scripted_input final : public audio::network_input {
             if (entry.first > position_)
                 size = std::min(size, entry.first - position_); // one connection per read
         if (plan_.bytes_per_second > 0) {
-            auto due = started_ +
-                       std::chrono::duration<double>((position_ + size) / plan_.bytes_per_second);
+            size_t paced = position_ + size - std::min(position_ + size, plan_.burst_bytes);
+            auto due = started_ + std::chrono::duration<double>(paced / plan_.bytes_per_second);
             if (wake_.wait_until(guard, due, [&] { return interrupted_; }))
                 return -1;
         }
@@ -78,7 +80,7 @@ class scripted_input final : public audio::network_input {
         for (const auto &entry : plan_.metadata)
             if (entry.first >= position_ && entry.first < position_ + size) {
                 guard.unlock();
-                listener_.on_metadata(entry.second);
+                listener_.on_metadata(entry.second, entry.first);
                 guard.lock();
             }
         std::copy_n(plan_.bytes.begin() + static_cast<long>(position_), size, buffer);
@@ -243,6 +245,11 @@ class output_capture {
     std::vector<float> captured() {
         std::lock_guard<std::mutex> guard(lock_);
         return samples_;
+    }
+
+    size_t rendered_frames() {
+        std::lock_guard<std::mutex> guard(lock_);
+        return rendered_frames_;
     }
 
   private:

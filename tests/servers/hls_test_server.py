@@ -27,6 +27,10 @@ Paths:
   /vod-404.m3u8, /vod-stall.m3u8         segment 1 answers 404 / sends half and stalls
   /moved/<playlist path>                 redirects to the playlist (segments are not there)
 A segment's titles: TPE1 "Artist", TIT2 "Song <sequence // 2>".
+  /songs/vod.m3u8                        six segments, three songs of two segments each
+                                         whose tones alternate (ts128's 880 Hz for even
+                                         songs, ts64's 440 Hz for odd ones), each title
+                                         at its song's first segment
 
 Beside them one SHOUTcast-style station, /shoutcast: "ICY 200 OK", an MP3 tone (880 Hz)
 with ICY metadata every 8192 bytes, its name and title in Windows-1252 as older stations
@@ -60,6 +64,7 @@ ID3_PID = 0x0102
 SHOUTCAST_TITLE = "Caf\u00e9 del Mar - D\u00e9j\u00e0 vu"
 SHOUTCAST_METAINT = 8192
 SHOUTCAST_SECONDS = 120
+SONGS = 3
 # metadata_descriptor: the track carries ID3 (format identifier "ID3 "), as HLS declares it.
 ID3_DESCRIPTOR = b"\x26\x0d\xff\xffID3 \xffID3 \x00\x0f"
 
@@ -327,6 +332,15 @@ class Handler(BaseHTTPRequestHandler):
                 self.wfile.flush()
                 time.sleep(STALL_SECONDS)
                 return
+            if path == "/songs/vod.m3u8":
+                body = stations.playlist("ts128", 0, 2 * SONGS - 1, True,
+                                         lambda sequence: "seg/%d.ts" % sequence)
+                return self.answer(body, mpegurl, media)
+            match = re.fullmatch(r"/songs/seg/(\d+)\.ts", path)
+            if match:
+                sequence = int(match.group(1))
+                kind = "ts64" if sequence // 2 % 2 else "ts128"
+                return self.answer(stations.segment(kind, sequence), "video/mp2t")
             match = re.fullmatch(r"/(\w+)/(live|vod)\.m3u8", path)
             if match and match.group(1) in stations.kinds:
                 kind = match.group(1)

@@ -9,6 +9,9 @@ Tone files (1000 Hz) are made with ffmpeg on first use and kept for the server's
                 ?live=1 the connection then stays open instead of ending the stream
   /wmsp-cut     the same, its header answer cut short
   /asx-mms      an ASX whose first entry is dead and whose second is mms://.../wmsp
+  /wmsp-songs   Windows Media HTTP streaming of two songs, 6 s of 440 Hz then 3 s of
+                880 Hz, each with a title command ("Low", "High") at its first data packet;
+                the connection stays open after them
 """
 import os
 import subprocess
@@ -55,6 +58,22 @@ def icy_interleave(body, metaint, title):
     return bytes(out)
 
 
+def wma_songs_file():
+    """An ASF file (wmav2) of 6 s of 440 Hz, then 3 s of 880 Hz, made once."""
+    with _files_lock:
+        if "songs.wma" not in _files:
+            path = os.path.join(tempfile.gettempdir(), "brevora-routes-%d-songs.wma" % os.getpid())
+            subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-y",
+                            "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=6",
+                            "-f", "lavfi", "-i", "sine=frequency=880:sample_rate=44100:duration=3",
+                            "-filter_complex", "[0][1]concat=n=2:v=0:a=1", "-ac", "2",
+                            "-c:a", "wmav2", "-b:a", "128k", "-f", "asf", path], check=True)
+            with open(path, "rb") as f:
+                _files["songs.wma"] = f.read()
+            os.unlink(path)
+        return _files["songs.wma"]
+
+
 def route_flac_icy(c):
     body = tone_file("tone.flac", ["-c:a", "flac", "-f", "flac"], "Native")
     c.head("ICY 200 OK", ["icy-name:Flac Radio", "content-type:audio/flac", "icy-metaint:8192"])
@@ -75,6 +94,16 @@ def route_wmsp(c):
                       (wma_file("Second Program", "Second Host"), {}), live=c.param("live") == "1")
 
 
+def route_wmsp_songs(c):
+    songs = wma_songs_file()
+    packets = routes_wmsp.split_asf(songs)[2]
+    start = routes_wmsp.send_time(packets[0])
+    second = next(index for index, packet in enumerate(packets)
+                  if routes_wmsp.send_time(packet) - start >= 6000)
+    routes_wmsp.serve(c, (songs, {0: ("title", "Low"), second: ("title", "High")}), None,
+                      live=True)
+
+
 def route_wmsp_cut(c):
     routes_wmsp.serve(c, (wma_file(), {}), None, truncated=True)
 
@@ -88,4 +117,5 @@ def route_asx_mms(c):
 
 
 ROUTES = {"/flac-icy": route_flac_icy, "/asf": route_asf, "/wmsp": route_wmsp,
-          "/wmsp-cut": route_wmsp_cut, "/asx-mms": route_asx_mms}
+          "/wmsp-cut": route_wmsp_cut, "/asx-mms": route_asx_mms,
+          "/wmsp-songs": route_wmsp_songs}

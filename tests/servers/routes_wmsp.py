@@ -49,6 +49,14 @@ def command_packet(packet_size, number, time_ms, kind, text):
     return packet + b"\0" * padding
 
 
+def send_time(packet):
+    """The packet's send time in milliseconds (after the fields its length flags size)."""
+    field = {0: 0, 1: 1, 2: 2, 3: 4}
+    flags = packet[3]
+    at = 5 + field[flags >> 5 & 3] + field[flags >> 1 & 3] + field[flags >> 3 & 3]
+    return struct.unpack_from("<I", packet, at)[0]
+
+
 def trailing_padding(packet):
     """How many zero bytes end the packet's padding, which a server leaves out."""
     padding_type = packet[3] >> 3 & 3  # 1: a byte, 2: a word (no packet length or sequence)

@@ -58,7 +58,7 @@ class recording_listener : public audio::input_listener {
     void on_response(const std::string &status_line, const std::vector<std::string> &) override {
         status = status_line;
     }
-    void on_metadata(const std::string &metadata) override { titles.push_back(metadata); }
+    void on_metadata(const std::string &metadata, uint64_t) override { titles.push_back(metadata); }
     std::string status;
     std::vector<std::string> titles;
 };

@@ -43,7 +43,9 @@ class live_http_input final : public network_input {
         : stop_(std::move(stop)), options_(options), listener_(listener),
           request_again_(std::move(request_again)), stream_url_(answer.final_url),
           head_(answer.head), body_(std::move(answer.body)), pending_(std::move(start)),
-          filter_(0, [this](const std::string &text) { listener_.on_metadata(text); }) {
+          filter_(0, [this](const std::string &text, size_t audio_before) {
+              listener_.on_metadata(text, audio_returned_ + audio_before);
+          }) {
         take_answer_head(head_);
         listener_.on_response(head_.status_line, head_.header_lines);
     }
@@ -81,6 +83,7 @@ class live_http_input final : public network_input {
     std::unique_ptr<body_reader> body_;
     std::string pending_; // body bytes read while recognising the answer, not yet filtered
     icy_filter filter_;
+    uint64_t audio_returned_ = 0; // by read(), across reconnects: where titles belong
     bool live_ = false;
     int reconnects_without_audio_ = 0;
     clock_type::time_point reconnect_window_end_{};
@@ -118,6 +121,7 @@ long live_http_input::read(uint8_t *buffer, size_t size) {
         size_t got = filter_.filter(buffer, result.bytes);
         if (got > 0) {
             reconnects_without_audio_ = 0;
+            audio_returned_ += got;
             return static_cast<long>(got);
         }
     }

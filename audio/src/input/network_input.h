@@ -23,8 +23,11 @@ class input_listener {
     // The final response's status line and headers, before any audio is read.
     virtual void on_response(const std::string &status_line,
                              const std::vector<std::string> &header_lines) = 0;
-    // Each new ICY metadata string (the block's text without its NUL padding).
-    virtual void on_metadata(const std::string &metadata) = 0;
+    // Each new ICY metadata string (the block's text without its NUL padding), and where it
+    // belongs in the audio: the count of audio bytes read() has returned (over the input's
+    // whole life, reconnects included) before the first byte the title names. It is told
+    // before read() returns that byte, so the title is known before its audio is.
+    virtual void on_metadata(const std::string &metadata, uint64_t audio_position) = 0;
     // A reconnect was answered: the bytes read() returns from now on are the new answer's,
     // whose Content-Type (lower case, without parameters) may differ from the first one.
     virtual void on_reconnect(const std::string &content_type) { (void)content_type; }
@@ -62,7 +65,8 @@ class network_input {
 //
 // Metadata: on_metadata gets each block's text (cut at its first NUL) when it is not empty
 // and differs from the last text reported, so a reconnect's repeat of the current title is
-// not reported twice.
+// not reported twice; its position is the count of audio bytes before the block's place.
+// An HLS segment's titles belong at the segment's first byte.
 //
 // Diagnostics: each connection attempt, each failure (with its reason) and each reconnect
 // goes to the debug log (core/debug_log.h), never with credentials.

@@ -10,38 +10,42 @@ namespace audio {
 void song_history::set_limit(size_t bytes) {
     std::lock_guard<std::mutex> guard(lock_);
     limit_ = bytes;
-    if (kept_ > limit_) {
+    if (kept_ > limit_)
         drop_front(kept_ - limit_);
-        start_lost_ = true;
-    }
 }
 
 void song_history::append(const uint8_t *data, size_t size) {
     std::lock_guard<std::mutex> guard(lock_);
     end_position_ += size;
     if (limit_ == 0) {
-        start_lost_ = true;
+        dropped_ += size;
         return;
     }
     pieces_.emplace_back(data, data + size);
     kept_ += size;
-    if (kept_ > limit_) {
+    if (kept_ > limit_)
         drop_front(kept_ - limit_);
-        start_lost_ = true;
-    }
 }
 
 void song_history::song_started(uint64_t position) {
     std::lock_guard<std::mutex> guard(lock_);
-    const uint64_t first_kept = end_position_ - kept_;
     song_seen_ = true;
+    usable_ = position != unknown_position;
+    if (!usable_)
+        return;
+    const uint64_t first_kept = end_position_ - kept_;
     song_position_ = position;
-    start_lost_ = position < first_kept;
+    dropped_ = position < first_kept ? first_kept - position : 0;
     if (position > first_kept)
         drop_front(static_cast<size_t>(std::min<uint64_t>(position - first_kept, kept_)));
 }
 
+// Lock held. Bytes before the song's start are not the song's: only the others count as
+// dropped.
 void song_history::drop_front(size_t count) {
+    const uint64_t first_kept = end_position_ - kept_;
+    if (first_kept + count > song_position_)
+        dropped_ += first_kept + count - std::max(first_kept, song_position_);
     kept_ -= count;
     while (count > 0) {
         const size_t left = pieces_.front().size() - front_skip_;
@@ -58,13 +62,16 @@ void song_history::drop_front(size_t count) {
 song_history::snapshot song_history::take() const {
     std::lock_guard<std::mutex> guard(lock_);
     snapshot taken;
+    if (!usable_)
+        return taken;
+    taken.dropped_bytes = dropped_;
     taken.bytes.reserve(kept_);
     size_t skip = front_skip_;
     for (const auto &piece : pieces_) {
         taken.bytes.insert(taken.bytes.end(), piece.begin() + static_cast<long>(skip), piece.end());
         skip = 0;
     }
-    taken.from_song_start = song_seen_ && !start_lost_;
+    taken.from_song_start = song_seen_ && dropped_ == 0;
     return taken;
 }
 

@@ -28,12 +28,16 @@ class song_history {
 
     // Download thread: the stream's next bytes, in order (positions count from 0).
     void append(const uint8_t *data, size_t size);
-    // A song whose first byte is at `position` has begun to play.
+    // A song whose first byte is at `position` has begun to play; unknown_position when
+    // its place in the bytes is not known (an Ogg link, a Windows Media title): no history
+    // then until the next song.
+    static constexpr uint64_t unknown_position = UINT64_MAX;
     void song_started(uint64_t position);
 
     struct snapshot {
         std::vector<uint8_t> bytes; // from the song's start, or as far back as kept
         bool from_song_start = false;
+        uint64_t dropped_bytes = 0; // of the song, before `bytes`: out of the bound
     };
     snapshot take() const;
     size_t kept_bytes() const;
@@ -49,7 +53,8 @@ class song_history {
     uint64_t end_position_ = 0;  // stream position after the last byte appended
     uint64_t song_position_ = 0; // where the current song began
     bool song_seen_ = false;     // a title change has played since the connection
-    bool start_lost_ = false;    // the bound dropped bytes of the current song
+    bool usable_ = true;         // the song's place in the bytes is known
+    uint64_t dropped_ = 0;       // bytes of the current song the bound dropped
 };
 
 // Decodes a history's bytes with a decoder of its own into `samples` interleaved stereo

@@ -87,6 +87,7 @@ int stream::open_decoding() {
     int error = decoding_.open(content_type, input_kbps, &kbps);
     if (error == BASS_OK) {
         buffer_.set_capacity(static_cast<size_t>(kbps) * request_.settings.buffer_ms / 8);
+        bytes_per_second_ = kbps * 125;
         if (request_.settings.history_s > 0)
             history_.set_limit(buffer_.capacity() +
                                static_cast<size_t>(kbps) * 125 * request_.settings.history_s);
@@ -155,10 +156,16 @@ bool stream::add_encoder(std::shared_ptr<encoder> added, bool from_song_start) {
     if (from_song_start) {
         // Under the lock, so that the history ends where the feeding begins.
         song_history::snapshot kept = history_.take();
-        if (!kept.bytes.empty()) {
+        // What the bound dropped is the song's first samples: at the stream's byte rate.
+        const uint64_t song_samples = played_samples_ - song_start_sample_;
+        const uint64_t rate = bytes_per_second_.load();
+        const uint64_t dropped_samples =
+            rate ? kept.dropped_bytes * request_.output_rate * mixer::channels / rate
+                 : song_samples;
+        if (!kept.bytes.empty() && dropped_samples < song_samples) {
             start.history = history_decoder(
                 std::make_shared<const std::vector<uint8_t>>(std::move(kept.bytes)),
-                decoding_.format(), request_.output_rate, played_samples_ - song_start_sample_);
+                decoding_.format(), request_.output_rate, song_samples - dropped_samples);
             start.from_start = kept.from_song_start;
         }
     }
@@ -247,14 +254,30 @@ void stream::decode() {
         std::unique_lock<std::mutex> guard(state_lock_);
         state_changed_.wait(guard, [&] { return playing_ || shut_down_; });
     }
-    std::vector<float> first = decoding_.take_first_samples();
-    if (shut_down_ || !samples_.push(first.data(), first.size()))
-        return;
     decoder::chunk next;
+    next.samples = decoding_.take_first_samples();
+    if (shut_down_ || !hand_on_decoded(next))
+        return;
     while (!shut_down_ && decoding_.next(next))
-        if (!samples_.push(next.samples.data(), next.samples.size()))
+        if (!hand_on_decoded(next))
             return;
+    titles_.place_rest(samples_handed_on_);
     decode_finished_ = true;
+}
+
+// The titles whose place the decoder has passed start with these samples (a chunk's
+// precision, a frame or two), as do the script commands that came with them.
+bool stream::hand_on_decoded(const decoder::chunk &decoded) {
+    uint64_t taken = buffer_.total_read();
+    titles_.place_decoded(taken - std::min(taken, decoding_.held_bytes()), samples_handed_on_);
+    for (const std::string &command : decoded.script_commands)
+        titles_.add_decoded(samples_handed_on_, tag_type::wma_meta, command);
+    // A new Ogg link is a new song for the history and the recordings.
+    if (decoded.new_bitstream)
+        if (const char *comments = tags_.text(tag_type::ogg))
+            titles_.add_decoded(samples_handed_on_, tag_type::ogg, comments);
+    samples_handed_on_ += decoded.samples.size();
+    return samples_.push(decoded.samples.data(), decoded.samples.size());
 }
 
 void stream::dispatch_syncs() {
@@ -289,7 +312,12 @@ void stream::on_reconnect(const std::string &content_type) {
     buffer_.begin_part(content_type);
 }
 
-void stream::on_metadata(const std::string &metadata) {
+void stream::on_metadata(const std::string &metadata, uint64_t audio_position) {
+    // The first title names the song that was playing when we tuned in: current at once.
+    if (tags_.text(tag_type::meta)) {
+        titles_.add(audio_position, metadata);
+        return;
+    }
     tags_.replace(tag_type::meta, metadata);
     syncs_.post(sync_type::meta);
 }
@@ -313,13 +341,50 @@ void stream::mix_block(float *mix, size_t frames, float gain) {
         if (recording && unscaled_block_.size() < wanted)
             unscaled_block_.resize(wanted);
         got = samples_.mix_into(mix, wanted, gain, recording ? unscaled_block_.data() : nullptr);
+        size_t fed = 0;
+        for (title_timeline::change &change : take_title_changes(got, wanted)) {
+            const size_t offset = std::min(change.offset, got);
+            feed_encoders(fed, offset);
+            fed = offset;
+            begin_song(change, played_samples_ + offset);
+        }
+        feed_encoders(fed, got);
         played_samples_ += got;
-        if (recording && got > 0)
-            for (const auto &entry : encoders_)
-                entry->feed(unscaled_block_.data(), got);
     }
     if (got < wanted && decode_finished_ && samples_.size() == 0 && !end_posted_.exchange(true))
         syncs_.post(sync_type::end);
+}
+
+// Output thread, encoders_lock_ held: the unscaled samples [from, to) of the block.
+void stream::feed_encoders(size_t from, size_t to) {
+    if (to > from)
+        for (const auto &entry : encoders_)
+            entry->feed(unscaled_block_.data() + from, to - from);
+}
+
+// Output thread, encoders_lock_ held: a song starts with played sample `at`. Its title
+// becomes current (an Ogg link's comments already are: the decoding published them), the
+// history restarts there, and a recording split per song cuts there.
+void stream::begin_song(title_timeline::change &change, uint64_t at) {
+    if (change.tag != tag_type::ogg) {
+        tags_.replace(change.tag, change.text);
+        syncs_.post(change.tag == tag_type::meta ? sync_type::meta : sync_type::wma_meta);
+    }
+    history_.song_started(change.byte_position == title_timeline::unknown_position
+                              ? song_history::unknown_position
+                              : change.byte_position);
+    song_start_sample_ = at;
+    for (const auto &entry : encoders_)
+        entry->begin_song({static_cast<uint32_t>(change.tag), std::move(change.text)});
+}
+
+std::vector<title_timeline::change> stream::take_title_changes(size_t taken, size_t wanted) {
+    // Titles placed after the last sample take effect when the stream has played out.
+    bool played_out = taken < wanted && decode_finished_ && samples_.size() == 0;
+    std::vector<title_timeline::change> changes =
+        titles_.crossed_in(samples_taken_, played_out ? wanted : taken);
+    samples_taken_ += taken;
+    return changes;
 }
 
 stream::file_positions stream::positions() const {

@@ -3,8 +3,11 @@
 // samples, and a sync thread calls the user's sync procedures. Encoders attached to the
 // stream receive what it plays, before the stream volume is applied. A station that comes
 // back from a reconnect in another format plays on: the decoder is replaced where the new
-// connection's bytes begin. The decoding is stream_decoding's, the syncs sync_dispatcher's,
-// the tags tag_store's; this class owns the threads, the buffers and the play state.
+// connection's bytes begin. A title the input reports, or a script command the decoder
+// finds, changes its tag when the mixer takes its first sample (title_timeline), not when
+// the download or the decoder meets it. The
+// decoding is stream_decoding's, the syncs sync_dispatcher's, the tags tag_store's; this
+// class owns the threads, the buffers and the play state.
 //
 // Lifetime: shared. The owner's handle table, the mixer and each of the stream's threads
 // hold a reference; freeing only drops the table's and the mixer's and tells the threads to
@@ -24,6 +27,7 @@
 #include "stream_decoding.h"
 #include "sync_dispatcher.h"
 #include "tag_store.h"
+#include "title_timeline.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -101,7 +105,9 @@ class stream final : public mix_source,
     // Download thread (network input callbacks).
     void on_response(const std::string &status_line,
                      const std::vector<std::string> &header_lines) override;
-    void on_metadata(const std::string &metadata) override;
+    // The first title is current at once (it names the song playing when the stream was
+    // tuned in); each later one when its song is heard (title_timeline).
+    void on_metadata(const std::string &metadata, uint64_t audio_position = 0) override;
     void on_reconnect(const std::string &content_type) override;
 
   private:
@@ -112,8 +118,14 @@ class stream final : public mix_source,
     void forget_input();
     int open_decoding();                                   // creating thread
     void decode();                                         // decode thread
+    bool hand_on_decoded(const decoder::chunk &decoded);   // decode thread
     void mix_block(float *mix, size_t frames, float gain); // output thread
-    void dispatch_syncs();                                 // sync thread
+    // Output thread: the titles whose song starts in the block just taken (`taken` samples
+    // of the `wanted`; all that wait once the stream has played out), now current.
+    std::vector<title_timeline::change> take_title_changes(size_t taken, size_t wanted);
+    void feed_encoders(size_t from, size_t to);
+    void begin_song(title_timeline::change &change, uint64_t at);
+    void dispatch_syncs(); // sync thread
     // Runs one of the stream's thread bodies: an exception there ends the stream as failed
     // (a waiting connect fails, a playing stream gets its END sync), never the process.
     void run_guarded(const char *thread, void (stream::*body)()) noexcept;
@@ -133,6 +145,9 @@ class stream final : public mix_source,
 
     byte_buffer buffer_;
     pcm_queue samples_;
+    title_timeline titles_;
+    uint64_t samples_handed_on_ = 0; // decode thread: pushed into samples_
+    uint64_t samples_taken_ = 0;     // output thread: taken from samples_
 
     mutable std::mutex state_lock_; // guards connection_, open_error_, input_, the fields below
     std::condition_variable state_changed_;
@@ -146,6 +161,7 @@ class stream final : public mix_source,
     tag_store tags_;
 
     song_history history_;
+    std::atomic<uint32_t> bytes_per_second_{0}; // the stream's, once its decoding is open
 
     std::mutex encoders_lock_; // guards encoders_ and the two counts below
     std::vector<std::shared_ptr<encoder>> encoders_;

@@ -188,18 +188,18 @@ bool stream_decoding::next(decoder::chunk &out) {
     }
 }
 
-// An ASF header change and the script commands that came with a decoded chunk.
-void stream_decoding::publish_decoded_tags(const decoder::chunk &decoded, bool with_syncs) {
+// An ASF header change that came with a decoded chunk, and before playback its script
+// commands; once playing, the stream publishes those when the chunk plays.
+void stream_decoding::publish_decoded_tags(const decoder::chunk &decoded, bool playing) {
     if (decoded.new_header) {
         tags_.replace(tag_type::wma, line_block(nullptr, decoder_->comments()));
-        if (with_syncs)
+        if (playing)
             syncs_.post(sync_type::wma_change);
     }
-    for (const std::string &command : decoded.script_commands) {
+    if (playing)
+        return;
+    for (const std::string &command : decoded.script_commands)
         tags_.replace(tag_type::wma_meta, command);
-        if (with_syncs)
-            syncs_.post(sync_type::wma_meta);
-    }
 }
 
 } // namespace audio

@@ -1,7 +1,7 @@
 // The decoding of one stream: the probe of each connection's first bytes, the decoder for
 // them, the first frames decoded at connect time, and the switch to a new decoder where a
 // reconnect brings another format. It publishes the tags its format carries (Ogg comments,
-// ASF header and script commands) and posts their syncs.
+// ASF header; script commands only before playback) and posts their syncs.
 //
 // Threads: open and take_first_samples on the creating thread, then next on the decode
 // thread only (one thread at a time drives the decoder); format, rate and channels from
@@ -40,7 +40,8 @@ class stream_decoding {
     int open(const std::string &content_type, uint32_t input_kbps, uint32_t *kbps);
     std::vector<float> take_first_samples(); // what open decoded; once
 
-    // The next decoded chunk; false at the end of the stream or once cancelled.
+    // The next decoded chunk; false at the end of the stream or once cancelled. Its script
+    // commands are left in `out` for the caller to publish when the chunk plays.
     bool next(decoder::chunk &out);
 
     // What the stream plays: the format once its decoder opens, the rate and channels once
@@ -60,7 +61,7 @@ class stream_decoding {
     long read_for_decoder(uint8_t *data, size_t size);
     int switch_decoder();
     void describe_format(bool with_syncs);
-    void publish_decoded_tags(const decoder::chunk &decoded, bool with_syncs);
+    void publish_decoded_tags(const decoder::chunk &decoded, bool playing);
 
     byte_buffer &buffer_;
     tag_store &tags_;

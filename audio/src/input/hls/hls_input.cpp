@@ -97,6 +97,7 @@ class hls_input final : public network_input {
     std::vector<std::string> pending_titles_; // reported when their segment is handed on
     std::string pending_;
     size_t pending_at_ = 0;
+    uint64_t returned_ = 0; // audio bytes read() has returned
 };
 
 std::optional<std::string> hls_input::fetch_body(const url &target, size_t limit,
@@ -357,15 +358,17 @@ long hls_input::read(uint8_t *buffer, size_t size) {
         if (got <= 0)
             return got < 0 || stop_.requested() ? -1 : 0;
     }
+    // A segment's ID3 titles name its audio: they take effect where the segment begins.
     for (const std::string &title : pending_titles_)
         if (title != last_title_) {
             last_title_ = title;
-            listener_.on_metadata(title);
+            listener_.on_metadata(title, returned_);
         }
     pending_titles_.clear();
     const size_t count = std::min(size, pending_.size() - pending_at_);
     std::memcpy(buffer, pending_.data() + pending_at_, count);
     pending_at_ += count;
+    returned_ += count;
     return static_cast<long>(count);
 }
 

@@ -58,7 +58,7 @@ size_t icy_filter::filter(uint8_t *data, size_t size) {
             }
             if (!block_.empty() && block_ != last_reported_) {
                 last_reported_ = block_;
-                on_metadata_(block_);
+                on_metadata_(block_, out);
             }
             block_.clear();
             in_metadata_ = false;

@@ -23,8 +23,9 @@ class icy_filter {
   public:
     // Called with each complete block's text (trailing NULs stripped) when it is not empty
     // and differs from the last text reported: a reconnect's repeat of the current title
-    // or an unchanged block is not a new metadata string.
-    using metadata_callback = std::function<void(const std::string &)>;
+    // or an unchanged block is not a new metadata string. `audio_before` is how many audio
+    // bytes the current filter() call has put out before the block's place.
+    using metadata_callback = std::function<void(const std::string &, size_t audio_before)>;
 
     icy_filter(size_t metaint, metadata_callback on_metadata);
 

@@ -7,8 +7,10 @@ long wms_input::read(uint8_t *buffer, size_t size) {
         return 0;
     for (;;) {
         size_t ready = deframer_.take(buffer, size);
-        if (ready > 0)
+        if (ready > 0) {
+            returned_ += ready;
             return static_cast<long>(ready);
+        }
         if (deframer_.ended() || deframer_.failed())
             return 0; // the broadcast ended, or its framing broke
         long got = framed_->read(buffer, size);

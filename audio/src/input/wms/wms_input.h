@@ -27,13 +27,18 @@ class wms_input final : public network_input, public input_listener {
                      const std::vector<std::string> &header_lines) override {
         listener_.on_response(status_line, header_lines);
     }
-    void on_metadata(const std::string &metadata) override { listener_.on_metadata(metadata); }
+    // The framed bytes' positions are not the ASF's: a title from the framed answer takes
+    // effect after the ASF bytes handed on so far.
+    void on_metadata(const std::string &metadata, uint64_t) override {
+        listener_.on_metadata(metadata, returned_);
+    }
     void on_reconnect(const std::string &content_type) override;
 
   private:
     input_listener &listener_;
     std::unique_ptr<network_input> framed_;
     wmsp_deframer deframer_;
+    uint64_t returned_ = 0; // ASF bytes read() has returned
 };
 
 } // namespace audio
