@@ -15,6 +15,8 @@ const char station_url_prefix[] = "station_url_";
 const char use_proxy_key[] = "use_proxy";
 const char proxy_key[] = "proxy";
 const char lame_options_key[] = "lame_options";
+const char record_history_key[] = "record_history";
+const char record_split_key[] = "record_split";
 const char group_marker[] = "null";
 const char default_lame_options[] = "-b 128";
 

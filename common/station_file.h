@@ -22,6 +22,8 @@ extern const char station_url_prefix[];   // "station_url_"
 extern const char use_proxy_key[];        // "use_proxy"
 extern const char proxy_key[];            // "proxy"
 extern const char lame_options_key[];     // "lame_options"
+extern const char record_history_key[];   // "record_history": minutes, default 10
+extern const char record_split_key[];     // "record_split": "on" for one file per song
 extern const char group_marker[];         // "null": the URL of a group row
 extern const char default_lame_options[]; // "-b 128"
 

@@ -44,6 +44,18 @@ void read_network_settings() {
                       sizeof encoder_options);
 }
 
+// Before any stream exists: streams keep the history they are created with.
+void read_recording_settings(HWND window) {
+    const int minutes = read_setting_int(config_section, record_history_key, 10);
+    BASS_SetConfig(BASS_CONFIG_NET_HISTORY, static_cast<DWORD>(minutes < 0    ? 0
+                                                               : minutes > 60 ? 60
+                                                                              : minutes) *
+                                                60);
+    char split[setting_buffer_size];
+    read_setting_text(config_section, record_split_key, "off", split, sizeof split);
+    CheckDlgButton(window, IDC_SONGS, std::strcmp(split, "on") == 0 ? BST_CHECKED : BST_UNCHECKED);
+}
+
 void set_up_dialog(HWND window) {
     main_window = window;
     HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -68,6 +80,7 @@ void set_up_dialog(HWND window) {
     BASS_SetConfig(BASS_CONFIG_NET_PREBUF, 0);
     BASS_SetConfig(BASS_CONFIG_NET_TIMEOUT, 10000);
     read_network_settings();
+    read_recording_settings(window);
 
     InitializeCriticalSection(&stream_lock);
 

@@ -1,6 +1,10 @@
-// Recording the playing stream to MP3 through the external encoder. The encoder writes the
-// working file "rec.mp3"; a finished recording is renamed after the song title taken when
-// it started (record_target). All on the window's thread.
+// Recording the playing stream to MP3 through the external encoder, from the start of the
+// song playing (as far as the library's history reaches). The encoder writes the working
+// file "rec.mp3"; a finished recording is renamed after the song title taken when it started
+// (record_target), or, with Songs checked, each song gets a file of its own, named after it
+// (" (part)" when the file misses the song's start or end) as the library finishes it.
+// Every finished file is tagged: title and artist, the station as album, its address as
+// comment. All on the window's thread, except the naming of a song's file (the encoder's).
 #pragma once
 
 // Finishes a started recording, also one whose encoder has ended by itself, and gives its

@@ -13,6 +13,7 @@
 #define IDC_ABOUT 1011
 #define IDC_STATIONS 1012
 #define IDC_RECORD 1013
+#define IDC_SONGS 1014
 #define IDC_BITRATE_LABEL 1015
 // Buttons of the taskbar's thumbnail toolbar: their clicks arrive as commands.
 #define IDC_THUMB_PLAY_STOP 1020

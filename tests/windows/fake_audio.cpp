@@ -54,6 +54,8 @@ void reset_fake_audio() {
     fake.encoder_state = BASS_ACTIVE_STOPPED;
     fake.next_encoder = 0x4000;
     fake.encoder_command.clear();
+    fake.encoder_flags = 0;
+    fake.song_proc = nullptr;
 }
 
 std::vector<std::string> fake_calls() {
@@ -250,14 +252,30 @@ BOOL BASS_ChannelPlay(DWORD handle, BOOL restart) {
     return succeed(TRUE);
 }
 
-HENCODE BASS_Encode_Start(DWORD handle, const char *command, DWORD, ENCODEPROC *, void *) {
-    std::lock_guard<std::mutex> guard(fake.lock);
-    record(format("BASS_Encode_Start(%lu)", handle) + ":" + command);
+namespace {
+
+HENCODE start_fake_encoder(const char *call, DWORD handle, const char *command, DWORD flags) {
+    record(std::string(call) + format("(%lu)", handle) + ":" + command);
     fake.encoder_command = command;
+    fake.encoder_flags = flags;
     if (!live_stream(handle) || !fake.next_encoder)
         return fail(BASS_ERROR_FILEOPEN, HENCODE{0});
     fake.encoder_state = BASS_ACTIVE_PLAYING;
     return succeed(fake.next_encoder);
+}
+
+} // namespace
+
+HENCODE BASS_Encode_Start(DWORD handle, const char *command, DWORD flags, ENCODEPROC *, void *) {
+    std::lock_guard<std::mutex> guard(fake.lock);
+    return start_fake_encoder("BASS_Encode_Start", handle, command, flags);
+}
+
+HENCODE BASS_Encode_StartSongs(DWORD handle, const char *command, DWORD flags, ENCODESONGPROC *proc,
+                               void *) {
+    std::lock_guard<std::mutex> guard(fake.lock);
+    fake.song_proc = proc;
+    return start_fake_encoder("BASS_Encode_StartSongs", handle, command, flags);
 }
 
 DWORD BASS_Encode_IsActive(DWORD handle) {

@@ -52,6 +52,8 @@ struct fake_audio_state {
     DWORD encoder_state = BASS_ACTIVE_STOPPED;
     HENCODE next_encoder = 0x4000; // 0: BASS_Encode_Start fails
     std::string encoder_command;
+    DWORD encoder_flags = 0;
+    ENCODESONGPROC *song_proc = nullptr; // of the latest BASS_Encode_StartSongs
 };
 
 extern fake_audio_state fake;

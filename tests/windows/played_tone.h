@@ -1,10 +1,11 @@
 // What the library's mixer plays, for the Windows audio tests: every frame handed to the
-// device is counted, and the left channel is kept from the first sound on, to measure a
-// tone's pitch. Captures while this lives.
+// device is counted, and the left channel of the sound is kept (silence left out), to measure
+// a tone's pitch and where it changes. Captures while this lives.
 #pragma once
 
 #include "output/mixer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -19,8 +20,11 @@ class played_tone {
             {
                 std::lock_guard<std::mutex> guard(lock_);
                 rendered_ += frames;
+                // Silence is left out: with the tests' null sound device the output may
+                // render faster than the stream decodes, and a block it finds empty is not
+                // part of what the stream played.
                 for (size_t i = 0; i < frames; ++i)
-                    if (!played_.empty() || samples[i * 2] != 0)
+                    if (samples[i * 2] != 0)
                         played_.push_back(samples[i * 2]);
             }
             grown_.notify_all();
@@ -38,11 +42,23 @@ class played_tone {
         std::unique_lock<std::mutex> guard(lock_);
         if (!grown_.wait_until(guard, deadline, [&] { return played_.size() >= end; }))
             return -1;
+        return pitch_of(played_, first, end);
+    }
+
+    // The pitch in Hz of `samples` from `first` to `end` (rising zero crossings).
+    static int pitch_of(const std::vector<float> &samples, size_t first, size_t end) {
         size_t rising_crossings = 0;
-        for (size_t i = first; i < end; ++i)
-            if (played_[i - 1] < 0 && played_[i] >= 0)
+        for (size_t i = std::max<size_t>(first, 1); i < end && i < samples.size(); ++i)
+            if (samples[i - 1] < 0 && samples[i] >= 0)
                 ++rising_crossings;
-        return static_cast<int>(rising_crossings * frames_per_second / frames);
+        return end > first ? static_cast<int>(rising_crossings * frames_per_second / (end - first))
+                           : -1;
+    }
+
+    // What has played from the first sound on (the left channel).
+    std::vector<float> played() {
+        std::lock_guard<std::mutex> guard(lock_);
+        return played_;
     }
 
     // Frames handed to the device so far, sound or silence.

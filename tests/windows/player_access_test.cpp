@@ -29,6 +29,7 @@ const expected_accessible controls_in_order[] = {
     // Windows reads the name the player annotates, "About Brevora"; Wine's oleacc does not
     // apply annotations and reads the button's text.
     {IDC_ABOUT, L"?", ROLE_SYSTEM_PUSHBUTTON},
+    {IDC_SONGS, L"Songs", ROLE_SYSTEM_CHECKBUTTON},
 };
 const int not_a_tab_stop = IDC_BITRATE_LABEL;
 
@@ -139,7 +140,8 @@ TEST_F(Accessibility, MnemonicsPressStationsPlayStopAndRecord) {
     } mnemonics[] = {{IDC_STATIONS, L"Alt+S"},
                      {IDC_PLAY, L"Alt+P"},
                      {IDC_STOP, L"Alt+t"},
-                     {IDC_RECORD, L"Alt+R"}};
+                     {IDC_RECORD, L"Alt+R"},
+                     {IDC_SONGS, L"Alt+o"}};
     for (const auto &mnemonic : mnemonics)
         EXPECT_EQ(read_out(GetDlgItem(main_window, mnemonic.id)).shortcut, mnemonic.shortcut);
 
