@@ -55,6 +55,7 @@ struct entry_point {
 };
 
 void CALLBACK ignore_sync(HSYNC, DWORD, DWORD, void *) {}
+void CALLBACK ignore_song(HENCODE, DWORD, DWORD, const char *, void *) {}
 
 const entry_point entry_points[] = {
     {"BASS_GetVersion", false, [](HSTREAM, HENCODE) { return BASS_GetVersion() == 0x02040000; }},
@@ -102,6 +103,11 @@ const entry_point entry_points[] = {
     {"BASS_Encode_Start", true,
      [](HSTREAM s, HENCODE) {
          return BASS_Encode_Start(s, "lame --quiet -b 128 - /dev/null", 0, nullptr, nullptr);
+     }},
+    {"BASS_Encode_StartSongs", true,
+     [](HSTREAM s, HENCODE) {
+         return BASS_Encode_StartSongs(s, "lame --quiet -b 128 - /dev/null", BASS_ENCODE_SONG_START,
+                                       ignore_song, nullptr);
      }},
     {"BASS_Encode_IsActive", true,
      [](HSTREAM, HENCODE e) { return BASS_Encode_IsActive(e) == BASS_ACTIVE_PLAYING; }},

@@ -19,6 +19,7 @@ inline bool handle_error() {
 }
 
 inline void CALLBACK ignore_sync(HSYNC, DWORD, DWORD, void *) {}
+inline void CALLBACK ignore_song(HENCODE, DWORD, DWORD, const char *, void *) {}
 
 inline const std::vector<call> &channel_calls() {
     static const std::vector<call> calls = {
@@ -50,6 +51,11 @@ inline const std::vector<call> &channel_calls() {
         {"Encode_Start",
          [](DWORD h) {
              return !BASS_Encode_Start(h, "lame - out.mp3", 0, nullptr, nullptr) && handle_error();
+         }},
+        {"Encode_StartSongs",
+         [](DWORD h) {
+             return !BASS_Encode_StartSongs(h, "lame - out.mp3", 0, ignore_song, nullptr) &&
+                    handle_error();
          }},
     };
     return calls;
