@@ -330,9 +330,10 @@ struct song_files {
         std::lock_guard<std::mutex> guard(files->lock);
         EXPECT_EQ(tag_type, tags ? DWORD{BASS_TAG_META} : 0u);
         files->told.emplace_back(flags, tags ? tags : "");
-        std::filesystem::rename(files->folder + "/rec.mp3", files->folder + "/song" +
-                                                                std::to_string(files->told.size()) +
-                                                                ".mp3");
+        std::error_code none; // a program that wrote nothing left no file
+        std::filesystem::rename(
+            files->folder + "/rec.mp3",
+            files->folder + "/song" + std::to_string(files->told.size()) + ".mp3", none);
     }
 };
 
@@ -387,6 +388,22 @@ TEST_F(EncoderRecording, AStopWhileTheHistoryIsWrittenStillFinishesItsFile) {
     EXPECT_EQ(files.told[0].second, "StreamTitle='Slow';");
     EXPECT_EQ(files.told[0].first & BASS_SONG_TO_END, 0u);
     EXPECT_NEAR(decoded_recording("song1.mp3").size() / 44100.0, 3, 0.3);
+}
+
+// One file per song whose program ends at once: its file is still told, so that it can be
+// named, and the recording is over.
+TEST_F(EncoderRecording, SongsWhoseProgramEndsAtOnceStillTellTheirFile) {
+    HSTREAM s = play_tone();
+    song_files files;
+    files.folder = folder;
+    HENCODE encoder = BASS_Encode_StartSongs(s, "false", 0, song_files::finished, &files);
+    ASSERT_NE(encoder, 0u) << BASS_ErrorGetCode();
+    EXPECT_TRUE(
+        eventually([&] { return BASS_Encode_IsActive(encoder) == DWORD{BASS_ACTIVE_STOPPED}; }));
+    EXPECT_TRUE(BASS_Encode_Stop(encoder));
+    std::lock_guard<std::mutex> guard(files.lock);
+    ASSERT_EQ(files.told.size(), 1u);
+    EXPECT_EQ(files.told[0].first, 0u) << "neither its song's start nor its end";
 }
 
 } // namespace

@@ -248,7 +248,12 @@ bool encoder::next_song_file(const song_tags &next) {
 
 void encoder::finish_file(bool to_end) {
     file_open_ = false;
-    on_file_finished_({file_song_, file_from_start_, to_end});
+    try {
+        on_file_finished_({file_song_, file_from_start_, to_end});
+    } catch (const std::exception &failure) {
+        // The owner's file is its own affair; the recording goes on with the next song.
+        log_thread_failure("encoder song procedure", failure.what());
+    }
 }
 
 } // namespace audio
