@@ -208,7 +208,7 @@ TEST_F(PlayerSongs, HostileTitlesGiveCorrectlyNamedAndTaggedFiles) {
 TEST_F(PlayerSongs, StopWhileTheSongsStartIsEncodedLeavesANamedFile) {
     ASSERT_NO_FATAL_FAILURE(choose_songs("/songs?seconds=20", false));
     ASSERT_TRUE(wait_for_title("Brevora Songs - Low"));
-    play_until(8 * second);
+    play_until(3 * second);
     click(IDC_RECORD);
     click(IDC_RECORD);
     EXPECT_EQ(window_title(), "Brevora");
