@@ -33,7 +33,7 @@ start_encoder(DWORD handle, const char *command, DWORD flags,
             std::chrono::milliseconds(100 * current_network_settings().history_s);
     std::shared_ptr<encoder> started;
     // The hook reports the handle, which exists only once the encoder has been registered;
-    // no file can be finished before it is added to the stream.
+    // the encoder tells no file before the stream has added it (its writer waits for that).
     auto handle_slot = std::make_shared<HENCODE>(0);
     HENCODE encoder_handle = 0;
     try {

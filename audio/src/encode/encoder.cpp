@@ -126,8 +126,11 @@ void encoder::write_to_program() {
     try {
         const auto header =
             streaming_wav_header(static_cast<uint32_t>(rate_), static_cast<uint16_t>(channels));
-        reading = process_->write(header.data(), header.size()) && wait_for_begin() &&
-                  write_queued_audio();
+        const bool header_written = process_->write(header.data(), header.size());
+        // Waited for also when the program has gone at once: its file is told only once the
+        // stream has added the encoder, and with it the handle the owner knows it by.
+        std::optional<song_start> start = wait_for_begin();
+        reading = header_written && start && write_history(*start) && write_queued_audio();
     } catch (const std::exception &failure) {
         // The recording ends as one whose program stopped reading; the process goes on.
         log_thread_failure("encoder writer", failure.what());
@@ -146,21 +149,20 @@ void encoder::write_to_program() {
     queue_changed_.notify_all();
 }
 
-// Writer thread: waits until the stream has said where the recording begins, then writes
-// the history. False when stopped first.
-bool encoder::wait_for_begin() {
-    song_start start;
+// Writer thread: waits until the stream has said where the recording begins; nothing when
+// stopped first.
+std::optional<song_start> encoder::wait_for_begin() {
+    std::optional<song_start> start;
     {
         std::unique_lock<std::mutex> guard(queue_lock_);
         queue_changed_.wait(guard, [&] { return begun_ || closing_; });
         if (!begun_)
-            return false;
-        start = std::move(*start_);
-        start_.reset();
+            return start;
+        start.swap(start_);
     }
-    file_song_ = start.song;
-    file_from_start_ = start.from_start;
-    return write_history(start);
+    file_song_ = start->song;
+    file_from_start_ = start->from_start;
+    return start;
 }
 
 // Writer thread: the history before what was fed. A stop meanwhile still gets it all (and

@@ -104,7 +104,7 @@ class encoder {
             int rate, const encoder_limits &limits, file_finished_hook on_file_finished);
     // Writer thread.
     void write_to_program();
-    bool wait_for_begin();
+    std::optional<song_start> wait_for_begin();
     bool write_history(song_start &start);
     bool write_queued_audio();
     bool write_pcm(const float *samples, size_t count);
