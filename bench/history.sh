@@ -6,17 +6,8 @@
 set -euo pipefail
 source "$(dirname "$0")/../scripts/common.sh"
 minutes=${1:-10}
-bash "$here/scripts/install-deps.sh"
-ffmpeg_dir=$here/build/ffmpeg-native
-bash "$here/scripts/build-ffmpeg.sh" native "$ffmpeg_dir"
-bench_build=$here/build/bench
-mkdir -p "$bench_build"
-if [ ! -f "$bench_build/build.ninja" ]; then
-  cmake -S "$here" -B "$bench_build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DBREVORA_STATIC_FFMPEG="$ffmpeg_dir" >"$bench_build.configure.log" 2>&1 ||
-    { cat "$bench_build.configure.log"; exit 1; }
-fi
-cmake --build "$bench_build" --target history_probe >/dev/null
+source "$here/bench/build-probe.sh"
+build_probe history_probe
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 ffmpeg -nostdin -loglevel error -f lavfi -i "sine=frequency=440:duration=$((minutes * 60))" \

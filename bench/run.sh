@@ -6,15 +6,6 @@
 # against a local Icecast.
 set -euo pipefail
 source "$(dirname "$0")/../scripts/common.sh"
-bash "$here/scripts/install-deps.sh"
-ffmpeg_dir=$here/build/ffmpeg-native
-bash "$here/scripts/build-ffmpeg.sh" native "$ffmpeg_dir"
-bench_build=$here/build/bench
-mkdir -p "$bench_build"
-if [ ! -f "$bench_build/build.ninja" ]; then
-  cmake -S "$here" -B "$bench_build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DBREVORA_STATIC_FFMPEG="$ffmpeg_dir" >"$bench_build.configure.log" 2>&1 ||
-    { cat "$bench_build.configure.log"; exit 1; }
-fi
-cmake --build "$bench_build" --target stream_probe >/dev/null
+source "$here/bench/build-probe.sh"
+build_probe stream_probe
 python3 "$here/bench/run.py" "$bench_build/bench/stream_probe"
