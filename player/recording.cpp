@@ -6,6 +6,7 @@
 #include "song_file.h"
 
 #include <rpc.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <algorithm>
@@ -72,10 +73,17 @@ size_t name_room() {
     return std::min<size_t>({fits, 256, record_target_size});
 }
 
-// A finished file's name: the song's title made safe and unique, or a UUID's text form when
-// the title gives no name. Any thread.
+// A finished file's name: the song's title made a valid file name by the platform's own rule
+// (PathCleanupSpec), then bounded and unique; or a UUID's text form when the title gives no
+// name. Any thread.
 std::u16string final_name(const std::u16string &title, bool part) {
-    std::u16string name = song_file_name(title, part, file_exists, name_room());
+    // Longer than any name that fits its room, so the cut below never shortens the result.
+    wchar_t cleaned[MAX_PATH] = L"";
+    title.copy(reinterpret_cast<char16_t *>(cleaned), MAX_PATH - 1);
+    if (cleaned[0])
+        PathCleanupSpec(nullptr, cleaned);
+    std::u16string name = song_file_name(reinterpret_cast<const char16_t *>(cleaned), part,
+                                         file_exists, name_room());
     return name.empty() ? uuid_name() : name;
 }
 

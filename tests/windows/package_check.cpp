@@ -195,10 +195,16 @@ TEST_F(PackagedPlayer, PlaysTheLocalStationAndRecordsItIntoAnMp3NamedAfterTheSon
     EXPECT_TRUE(eventually([&] { return file_size(recording) >= three_seconds; })) << recording;
     EXPECT_EQ(file_size(working_file), -1);
     const std::string mp3 = file_content(recording);
-    ASSERT_GE(mp3.size(), 2u);
-    // An MPEG-1 Layer III frame header, as lame.exe writes without an ID3v2 tag.
-    EXPECT_EQ(static_cast<unsigned char>(mp3[0]), 0xFF);
-    EXPECT_EQ(static_cast<unsigned char>(mp3[1]) & 0xFE, 0xFA);
+    // The player's ID3v2.3 tag (its size is syncsafe: 7 bits a byte), then an MPEG-1
+    // Layer III frame header as lame.exe writes it.
+    ASSERT_GE(mp3.size(), 12u);
+    ASSERT_EQ(mp3.compare(0, 4, "ID3\x03"), 0);
+    size_t frames = 10;
+    for (int at = 6; at < 10; ++at)
+        frames += static_cast<size_t>(mp3[at] & 0x7F) << (7 * (9 - at));
+    ASSERT_GE(mp3.size(), frames + 2);
+    EXPECT_EQ(static_cast<unsigned char>(mp3[frames]), 0xFF);
+    EXPECT_EQ(static_cast<unsigned char>(mp3[frames + 1]) & 0xFE, 0xFA);
 
     EXPECT_EQ(player.close(window), 0);
     DeleteFileA(recording.c_str());

@@ -297,7 +297,7 @@ TEST_F(Recording, SecondPressRenamesTheFileAfterTheSong) {
     EXPECT_FALSE(exists(L"rec.mp3"));
 }
 
-TEST_F(Recording, TitlesAreCleanedAndTakenNamesReplacedByAUuid) {
+TEST_F(Recording, TitlesAreCleanedAndTakenNamesNumbered) {
     play_with_title("AC/DC: Live");
     press_record();
     make_file(L"rec.mp3");
@@ -319,15 +319,16 @@ TEST_F(Recording, TitlesAreCleanedAndTakenNamesReplacedByAUuid) {
         return std::count(state.calls.begin(), state.calls.end(), "BASS_ChannelPlay(11,0)") == 2;
     }));
     press_record();
-    EXPECT_TRUE(is_uuid_recording_name(record_target));
+    EXPECT_EQ(std::wstring(record_target), L"AC-DC- Live (2).mp3");
 }
 
-TEST_F(Recording, EmptyTitleOrTakenNameGivesAUuidName) {
+TEST_F(Recording, EmptyTitleGivesAUuidNameAndATakenNameANumber) {
     prepare_stream("http://127.0.0.1:9/b1", 12).buffered = 80000; // plays without a title
     play_with_title("Taken");
     make_file(L"Taken.mp3");
+    make_file(L"Taken (2).mp3");
     press_record();
-    EXPECT_TRUE(is_uuid_recording_name(record_target));
+    EXPECT_EQ(std::wstring(record_target), L"Taken (3).mp3");
 
     choose(3); // finishes that recording
     ASSERT_TRUE(wait_for_call("BASS_ChannelPlay(12,0)"));
