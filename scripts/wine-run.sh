@@ -10,4 +10,13 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 # File names with letters outside ASCII need a UTF-8 locale (see scripts/common.sh).
 export LC_ALL=C.UTF-8
-exec wine "$@"
+# Wine's own programs (the desktop's explorer.exe, services), started by the first program
+# that needs them, inherit its standard error and live on while other programs come and go:
+# CTest, reading our output to its end, waited minutes after the test had ended. So the
+# program writes into a file, passed on once it has exited.
+output=$(mktemp)
+trap 'rm -f "$output"' EXIT
+status=0
+wine "$@" >"$output" 2>&1 || status=$?
+cat "$output"
+exit "$status"

@@ -5,9 +5,9 @@
 // back from a reconnect in another format plays on: the decoder is replaced where the new
 // connection's bytes begin. A title the input reports, or a script command the decoder
 // finds, changes its tag when the mixer takes its first sample (title_timeline), not when
-// the download or the decoder meets it. The
-// decoding is stream_decoding's, the syncs sync_dispatcher's, the tags tag_store's; this
-// class owns the threads, the buffers and the play state.
+// the download or the decoder meets it. The decoding is stream_decoding's, the syncs
+// sync_dispatcher's, the tags tag_store's; this class owns the threads, the buffers and the
+// play state.
 //
 // Lifetime: shared. The owner's handle table, the mixer and each of the stream's threads
 // hold a reference; freeing only drops the table's and the mixer's and tells the threads to
