@@ -16,7 +16,7 @@
 namespace {
 
 constexpr size_t second = played_tone::frames_per_second;
-const char station_address[] = "/songs?seconds=12&start=9";
+const char station_address[] = "/songs?seconds=6&start=3";
 
 class PlayerSongs : public PlayerHarness {
   protected:
@@ -99,9 +99,9 @@ class PlayerSongs : public PlayerHarness {
         EXPECT_EQ(file.tags["comment"], station_url(station_address));
     }
 
-    // Plays into the second song, presses Record ten seconds into it, and stops a second
+    // Plays into the second song, presses Record four seconds into it, and stops a second
     // into the song after the next.
-    void record_from_ten_seconds_into_a_song(bool split) {
+    void record_from_four_seconds_into_a_song(bool split) {
         ASSERT_NO_FATAL_FAILURE(choose_songs(station_address, split));
         size_t change = 0;
         ASSERT_TRUE(wait_for_title("Brevora Songs - Middle", &change))
@@ -121,7 +121,7 @@ class PlayerSongs : public PlayerHarness {
             << " s after the song";
         EXPECT_NEAR(played_tone::pitch_of(heard, change - 2 * second, change - second), 440, 15);
 
-        play_until(change + 10 * second);
+        play_until(change + 4 * second);
         click(IDC_RECORD);
         EXPECT_EQ(window_title(), "Brevora  [REC]");
         ASSERT_TRUE(wait_for_title("Brevora Songs - Low"));
@@ -134,24 +134,24 @@ class PlayerSongs : public PlayerHarness {
     played_tone sound;
 };
 
-TEST_F(PlayerSongs, RecordTenSecondsIntoASongKeepsItFromItsStart) {
-    ASSERT_NO_FATAL_FAILURE(record_from_ten_seconds_into_a_song(false));
+TEST_F(PlayerSongs, RecordFourSecondsIntoASongKeepsItFromItsStart) {
+    ASSERT_NO_FATAL_FAILURE(record_from_four_seconds_into_a_song(false));
     EXPECT_EQ(recordings(), std::set<std::wstring>{L"Brevora Songs - Middle.mp3"});
     // The whole second song, all of the third, a second of the fourth.
-    expect_song_file(L"Brevora Songs - Middle.mp3", 25, 660, "Middle", "Brevora Songs");
+    expect_song_file(L"Brevora Songs - Middle.mp3", 13, 660, "Middle", "Brevora Songs");
     recorded_file file = read_recording(L"Brevora Songs - Middle.mp3");
-    EXPECT_NEAR(played_tone::pitch_of(file.left, 13 * second, 14 * second), 990, 15);
+    EXPECT_NEAR(played_tone::pitch_of(file.left, 7 * second, 8 * second), 990, 15);
     close_player();
     EXPECT_EQ(exit_code, 0);
 }
 
 TEST_F(PlayerSongs, SongsMakesOneTaggedFilePerSong) {
-    ASSERT_NO_FATAL_FAILURE(record_from_ten_seconds_into_a_song(true));
+    ASSERT_NO_FATAL_FAILURE(record_from_four_seconds_into_a_song(true));
     EXPECT_EQ(recordings(),
               (std::set<std::wstring>{L"Brevora Songs - Middle.mp3", L"Brevora Songs - High.mp3",
                                       L"Brevora Songs - Low (part).mp3"}));
-    expect_song_file(L"Brevora Songs - Middle.mp3", 12, 660, "Middle", "Brevora Songs");
-    expect_song_file(L"Brevora Songs - High.mp3", 12, 990, "High", "Brevora Songs");
+    expect_song_file(L"Brevora Songs - Middle.mp3", 6, 660, "Middle", "Brevora Songs");
+    expect_song_file(L"Brevora Songs - High.mp3", 6, 990, "High", "Brevora Songs");
     expect_song_file(L"Brevora Songs - Low (part).mp3", 1, 440, "Low", "Brevora Songs");
     close_player();
     EXPECT_EQ(exit_code, 0);
