@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -314,12 +315,14 @@ inline double measured_frequency(const std::vector<float> &samples, int rate) {
     return (crossings - 1) * static_cast<double>(rate) / static_cast<double>(last - first);
 }
 
-// The tone between `from` and `to` seconds of what played at 44.1 kHz.
+// The tone between `from` and `to` seconds of what played at 44.1 kHz; of what there is, when
+// less played (0 when nothing did).
 inline double frequency_between(const std::vector<float> &played, double from, double to) {
     const double rate = 44100;
-    return measured_frequency(std::vector<float>(played.begin() + static_cast<long>(from * rate),
-                                                 played.begin() + static_cast<long>(to * rate)),
-                              static_cast<int>(rate));
+    auto at = [&](double seconds) {
+        return played.begin() + static_cast<long>(std::min<double>(seconds * rate, played.size()));
+    };
+    return measured_frequency(std::vector<float>(at(from), at(to)), static_cast<int>(rate));
 }
 
 inline double peak(const std::vector<float> &samples) {
