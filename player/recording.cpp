@@ -77,7 +77,8 @@ size_t name_room() {
 // (PathCleanupSpec), then bounded and unique; or a UUID's text form when the title gives no
 // name. Any thread.
 std::u16string final_name(const std::u16string &title, bool part) {
-    // Longer than any name that fits its room, so the cut below never shortens the result.
+    // MAX_PATH holds more than any name's room, so copying at most that much never shortens
+    // the name made from it.
     wchar_t cleaned[MAX_PATH] = L"";
     title.copy(reinterpret_cast<char16_t *>(cleaned), MAX_PATH - 1);
     if (cleaned[0])

@@ -5,6 +5,7 @@
 //   BREVORA_PACKAGE_FOLDER   the unpacked folder (a Windows path)
 //   BREVORA_PACKAGE_STATION  the station's URL
 //   BREVORA_PACKAGE_TITLE    the song title the station announces
+#include "id3v2_length.h"
 #include "player_harness.h" // eventually()
 #include "player_ids.h"
 
@@ -195,13 +196,11 @@ TEST_F(PackagedPlayer, PlaysTheLocalStationAndRecordsItIntoAnMp3NamedAfterTheSon
     EXPECT_TRUE(eventually([&] { return file_size(recording) >= three_seconds; })) << recording;
     EXPECT_EQ(file_size(working_file), -1);
     const std::string mp3 = file_content(recording);
-    // The player's ID3v2.3 tag (its size is syncsafe: 7 bits a byte), then an MPEG-1
-    // Layer III frame header as lame.exe writes it.
+    // The player's ID3v2.3 tag, then an MPEG-1 Layer III frame header as lame.exe writes it.
     ASSERT_GE(mp3.size(), 12u);
     ASSERT_EQ(mp3.compare(0, 4, "ID3\x03"), 0);
-    size_t frames = 10;
-    for (int at = 6; at < 10; ++at)
-        frames += static_cast<size_t>(mp3[at] & 0x7F) << (7 * (9 - at));
+    const size_t frames =
+        id3v2_length(reinterpret_cast<const unsigned char *>(mp3.data()), mp3.size());
     ASSERT_GE(mp3.size(), frames + 2);
     EXPECT_EQ(static_cast<unsigned char>(mp3[frames]), 0xFF);
     EXPECT_EQ(static_cast<unsigned char>(mp3[frames + 1]) & 0xFE, 0xFA);

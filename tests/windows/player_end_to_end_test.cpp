@@ -1,6 +1,7 @@
 // The player with the real audio library, playing the local demo station (Icecast fed by
 // ffmpeg, started by the test fixture): a choice from the menu ends with the station's
 // name, address, song and bitrate on screen, and Record makes a real MP3 with lame.exe.
+#include "id3v2_length.h"
 #include "player_harness.h"
 #include "player_ids.h"
 #include "player_state.h"
@@ -89,10 +90,7 @@ int count_mp3_frames(const std::vector<unsigned char> &bytes) {
     static const int kbps[16] = {0,   32,  40,  48,  56,  64,  80,  96,
                                  112, 128, 160, 192, 224, 256, 320, 0};
     int frames = 0;
-    size_t at = 0;
-    if (bytes.size() >= 10 && bytes[0] == 'I' && bytes[1] == 'D' && bytes[2] == '3')
-        at = 10 +
-             (size_t{bytes[6]} << 21 | size_t{bytes[7]} << 14 | size_t{bytes[8]} << 7 | bytes[9]);
+    size_t at = id3v2_length(bytes.data(), bytes.size());
     while (at + 4 <= bytes.size()) {
         if (bytes.size() - at == 128 && bytes[at] == 'T' && bytes[at + 1] == 'A' &&
             bytes[at + 2] == 'G')
