@@ -16,7 +16,23 @@ export LC_ALL=C.UTF-8
 # program writes into a file, passed on once it has exited.
 output=$(mktemp)
 trap 'rm -f "$output"' EXIT
-status=0
-wine "$@" >"$output" 2>&1 || status=$?
+run_wine() {
+  status=0
+  started=${EPOCHREALTIME/./}
+  wine "$@" >"$output" 2>&1 || status=$?
+  elapsed_ms=$(((${EPOCHREALTIME/./} - started) / 1000))
+}
+run_wine "$@"
+# Wine takes over 100 ms to start any program, so a silent failure faster than that is its
+# loader's, before the program ran (seen once in CI: status unknown, no output, 10 ms).
+# One more try then; the program's own faults are never retried.
+if [ "$status" -ne 0 ] && [ ! -s "$output" ] && [ "$elapsed_ms" -lt 100 ]; then
+  echo "wine-run: wine ended with status $status after $elapsed_ms ms before starting $1;" \
+    "starting it again" >&2
+  run_wine "$@"
+fi
 cat "$output"
+if [ "$status" -ne 0 ] && [ ! -s "$output" ]; then
+  echo "wine-run: $1 ended with status $status after $elapsed_ms ms without output" >&2
+fi
 exit "$status"
