@@ -48,6 +48,7 @@ const fault_row rows[] = {
     {"close inside the headers", "http", "127.0.0.1", "/close?at=headers", BASS_ERROR_FILEOPEN, 0},
     {"close inside a metadata block", "http", "127.0.0.1", "/close?at=metadata", plays, 0},
     {"close inside an audio frame", "http", "127.0.0.1", "/close?at=frame", plays, 0},
+    {"close inside the first frame", "http", "127.0.0.1", "/close?at=first-frame", plays, 0},
     {"1 MB of headers", "http", "127.0.0.1", "/big-headers?kib=1024", BASS_ERROR_FILEOPEN, 0},
     {"one 64 KiB header line", "http", "127.0.0.1", "/long-header?kib=64", BASS_ERROR_FILEOPEN, 0},
     {"icy-metaint 0", "http", "127.0.0.1", "/mp3-metaint?value=0", plays, 0},

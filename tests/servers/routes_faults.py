@@ -109,8 +109,8 @@ def healthy(c):
 
 def route_close(c):
     """The first connection closes at a phase: before the status line, inside the headers,
-    inside a metadata block or inside an audio frame (at=status|headers|metadata|frame);
-    later ones are healthy."""
+    inside a metadata block, inside an audio frame or inside the first one, before the format
+    can be told (at=status|headers|metadata|frame|first-frame); later ones are healthy."""
     if c.server.hit(c.key) > 1:
         return healthy(c)
     at = c.param("at")
@@ -118,6 +118,10 @@ def route_close(c):
         return
     if at == "headers":
         c.send("HTTP/1.0 200 OK\r\nContent-Type: audio/mp")
+        return
+    if at == "first-frame":
+        c.head("ICY 200 OK", MP3_HEAD)
+        c.send(FRAME[:200])
         return
     c.head("ICY 200 OK", MP3_HEAD + ["icy-metaint:%d" % len(FRAME)])
     whole = (FRAME + b"\0") * 20

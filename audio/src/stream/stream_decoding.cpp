@@ -27,7 +27,13 @@ int stream_decoding::open(const std::string &content_type, uint32_t input_kbps, 
     first_data_deadline_ =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms_);
     bool stalled = false;
-    probe_result probe = probe_part(content_type, first_data_deadline_, &stalled);
+    bool cut_short = false;
+    std::string part_type = content_type;
+    probe_result probe = probe_part(part_type, first_data_deadline_, &stalled, &cut_short);
+    // The connection was lost and made again before its format could be told: the new
+    // answer is probed instead, within the same time-out.
+    while (cut_short && !cancelled_ && skip_to_next_part(&part_type, &stalled))
+        probe = probe_part(part_type, first_data_deadline_, &stalled, &cut_short);
     if (cancelled_)
         return BASS_ERROR_INIT;
     if (stalled)
@@ -68,12 +74,16 @@ int stream_decoding::open(const std::string &content_type, uint32_t input_kbps, 
 }
 
 // The format of the part at the buffer's read position, from as many of its first bytes as
-// the probe needs. `*stalled`: `until` passed before the probe could tell.
+// the probe needs. `*stalled`: `until` passed before the probe could tell. `*cut_short`
+// (if given): the part ended before the probe could tell.
 probe_result stream_decoding::probe_part(const std::string &content_type,
-                                         byte_buffer::deadline until, bool *stalled) {
+                                         byte_buffer::deadline until, bool *stalled,
+                                         bool *cut_short) {
     std::vector<uint8_t> head;
     probe_result probe;
     *stalled = false;
+    if (cut_short)
+        *cut_short = false;
     for (size_t want = 4096;; want *= 2) {
         head.resize(std::min(want, probe_window));
         bool part_ended = false;
@@ -82,12 +92,35 @@ probe_result stream_decoding::probe_part(const std::string &content_type,
             return {};
         bool at_end = got < head.size() && part_ended;
         probe = identify_format(head.data(), got, content_type, at_end);
+        if (cut_short)
+            *cut_short = at_end && !probe.format;
         if (!probe.format && probe.need_more && got < head.size() && !at_end) {
             *stalled = true;
             return probe;
         }
         if (probe.format || !probe.need_more || head.size() == probe_window)
             return probe;
+    }
+}
+
+// Drops the rest of the part at the read position. True, with the next part's label, when a
+// new connection has begun one before the first data's time-out; `*stalled` when it passed.
+bool stream_decoding::skip_to_next_part(std::string *content_type, bool *stalled) {
+    uint8_t rest[4096];
+    for (;;) {
+        if (std::chrono::steady_clock::now() >= *first_data_deadline_) {
+            *stalled = true;
+            return false;
+        }
+        long count = buffer_.read(rest, sizeof rest, first_data_deadline_);
+        if (count == byte_buffer::at_part_start) {
+            *content_type = buffer_.take_part_start();
+            return true;
+        }
+        if (count == -2)
+            *stalled = true;
+        if (count <= 0)
+            return false;
     }
 }
 

@@ -54,7 +54,8 @@ class stream_decoding {
 
   private:
     probe_result probe_part(const std::string &content_type, byte_buffer::deadline until,
-                            bool *stalled);
+                            bool *stalled, bool *cut_short = nullptr);
+    bool skip_to_next_part(std::string *content_type, bool *stalled);
     int open_decoder(const probe_result &probe);
     // The decoder's bytes: -1 once first_data_deadline_ has passed. Ends the decoder's input
     // (0) where a new connection brings another format, which next_format_ then holds.
