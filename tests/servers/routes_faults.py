@@ -120,18 +120,21 @@ def route_close(c):
         c.send("HTTP/1.0 200 OK\r\nContent-Type: audio/mp")
         return
     if at == "first-frame":
-        c.head("ICY 200 OK", MP3_HEAD)
-        c.send(FRAME[:200])
-        return
+        return send_frame_start(c)
     c.head("ICY 200 OK", MP3_HEAD + ["icy-metaint:%d" % len(FRAME)])
     whole = (FRAME + b"\0") * 20
     c.send(whole + FRAME + (b"\x02StreamTitle='Cu" if at == "metadata" else b"\0" + FRAME[:100]))
 
 
-def route_mp3_stall(c):
-    """The start of one MP3 frame, then silence, on every connection."""
+def send_frame_start(c):
+    """An MP3 station's head and the first 200 bytes of a frame: too few to tell the format."""
     c.head("ICY 200 OK", MP3_HEAD)
     c.send(FRAME[:200])
+
+
+def route_mp3_stall(c):
+    """The start of one MP3 frame, then silence, on every connection."""
+    send_frame_start(c)
     c.hold()
 
 
