@@ -244,4 +244,17 @@ bool save_player_settings(const std::wstring &path, const player_settings &setti
     return false;
 }
 
+player_settings &current_player_settings() {
+    static player_settings settings;
+    return settings;
+}
+
+void load_current_player_settings() {
+    current_player_settings() = load_player_settings(player_settings_path());
+}
+
+bool save_current_player_settings() {
+    return save_player_settings(player_settings_path(), current_player_settings());
+}
+
 #endif

@@ -47,4 +47,11 @@ player_settings load_player_settings(const std::wstring &path);
 // Writes the whole file to PATH.tmp and replaces PATH with it only once every byte is on
 // disk, so a crash leaves either the old file or the new one. False when it could not.
 bool save_player_settings(const std::wstring &path, const player_settings &settings);
+
+// This run's settings: loaded once at start-up (before the window opens), then read, changed
+// and saved only on the window's thread.
+player_settings &current_player_settings();
+void load_current_player_settings();
+// Saves current_player_settings() whole; a failure keeps them for this run only, silently.
+bool save_current_player_settings();
 #endif
