@@ -18,6 +18,9 @@ class PlayerHarness : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
 
+    // Writes brevora.ini beside the test program; every test starts and ends without one.
+    void write_player_settings(const std::string &content,
+                               const call_site &where = call_site::current());
     // Writes stations.ini beside the test program (empty content removes it).
     void write_station_file(const std::string &content,
                             const call_site &where = call_site::current());
@@ -63,6 +66,24 @@ class scratch_current_folder {
     void empty();
     wchar_t folder_[MAX_PATH] = L"";
     wchar_t previous_[MAX_PATH] = L"";
+};
+
+// A window of "another program" that has the focus and is in front while it lives.
+class other_window {
+  public:
+    other_window() {
+        window_ = CreateWindowExW(0, L"STATIC", L"other program", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                  0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+        SetForegroundWindow(window_);
+        SetFocus(window_);
+    }
+    ~other_window() { DestroyWindow(window_); }
+    other_window(const other_window &) = delete;
+    other_window &operator=(const other_window &) = delete;
+    HWND handle() const { return window_; }
+
+  private:
+    HWND window_;
 };
 
 // A visible message box of this process with the caption (any caption when null), or null.
