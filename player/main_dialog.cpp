@@ -1,9 +1,14 @@
 #include "main_dialog.h"
 
 #include "connection.h"
+#include "desktop/notification_icon.h"
+#include "desktop/power_events.h"
+#include "desktop/tray_menu.h"
+#include "desktop/tray_options.h"
 #include "media_commands.h"
 #include "player_ids.h"
 #include "player_state.h"
+#include "playback/sleep_timer.h"
 #include "recording.h"
 #include "station_file.h"
 #include "station_menu.h"
@@ -56,6 +61,11 @@ void read_recording_settings(HWND window) {
     CheckDlgButton(window, IDC_SONGS, std::strcmp(split, "on") == 0 ? BST_CHECKED : BST_UNCHECKED);
 }
 
+DWORD slider_volume() {
+    return volume_for_slider(
+        static_cast<int>(SendDlgItemMessageW(main_window, IDC_VOLUME_SLIDER, TBM_GETPOS, 0, 0)));
+}
+
 void set_up_dialog(HWND window) {
     main_window = window;
     HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -90,6 +100,9 @@ void set_up_dialog(HWND window) {
         listen_to_shell_app_commands(window);
     follow_system_dark_mode(window);
     annotate_for_screen_readers(window);
+    set_up_sleep_timer(window, slider_volume);
+    add_notification_icon(window);
+    add_tray_items_to_system_menu(window);
 }
 
 void show_about() {
@@ -128,7 +141,7 @@ INT_PTR dispatch_command(int command_id) {
             choose_station(command_id);
             return TRUE;
         }
-        return FALSE;
+        return handle_tray_menu_command(command_id) || handle_tray_system_command(command_id);
     }
 }
 
@@ -142,6 +155,9 @@ void change_volume(HWND scrolled_control) {
 // Releasing the library first makes any worker still connecting return at once, so the
 // wait for the workers is short; only then is the lock they use destroyed.
 void tear_down_dialog() {
+    remove_notification_icon();
+    end_sleep_timer();
+    end_power_events();
     detach_system_media_controls();
     stop_listening_to_shell_app_commands(main_window);
     release_taskbar_button();
@@ -167,6 +183,8 @@ void show_state_to_system() {
     show_media_playback(station_running());
     show_now_playing_to_system();
     update_taskbar_buttons();
+    keep_awake_while_recording();
+    refresh_notification_tip();
 }
 
 INT_PTR answer(HWND window, LRESULT result) {
@@ -180,7 +198,7 @@ INT_PTR dispatch_system_message(HWND window, UINT message, WPARAM wparam, LPARAM
         show_state_to_system();
         return answer(window, TRUE);
     }
-    if (handle_taskbar_message(message))
+    if (handle_taskbar_message(message) || handle_taskbar_created(message))
         return TRUE;
     return FALSE;
 }
@@ -199,6 +217,7 @@ INT_PTR CALLBACK player_dialog(HWND window, UINT message, WPARAM wparam, LPARAM 
     case WM_COMMAND: {
         const INT_PTR result = dispatch_command(LOWORD(wparam));
         update_taskbar_buttons();
+        keep_awake_while_recording();
         return result;
     }
     case WM_APPCOMMAND:
@@ -218,6 +237,7 @@ INT_PTR CALLBACK player_dialog(HWND window, UINT message, WPARAM wparam, LPARAM 
     case WM_NOW_PLAYING_CHANGED:
         announce_title_change(window);
         show_now_playing_to_system();
+        notify_song_changed();
         return TRUE;
     case WM_SETTINGCHANGE:
         if (lparam &&
@@ -228,8 +248,29 @@ INT_PTR CALLBACK player_dialog(HWND window, UINT message, WPARAM wparam, LPARAM 
         change_volume(reinterpret_cast<HWND>(lparam));
         return FALSE;
     case WM_TIMER:
-        status_timer_tick();
+        if (wparam == SLEEP_TIMER_ID) {
+            if (sleep_timer_tick())
+                show_tray_option_checks();
+        } else {
+            status_timer_tick();
+        }
+        refresh_notification_tip();
         return FALSE;
+    case WM_SIZE:
+        if (wparam == SIZE_MINIMIZED)
+            minimize_to_tray_if_chosen();
+        return FALSE;
+    case WM_SYSCOMMAND:
+        // The system keeps the low four bits for itself.
+        if (handle_tray_system_command(static_cast<int>(wparam & 0xFFF0)))
+            return TRUE;
+        return (wparam & 0xFFF0) == SC_CLOSE && close_to_tray_if_chosen();
+    case WM_POWERBROADCAST:
+        handle_power_event(wparam);
+        return answer(window, TRUE);
+    case WM_NOTIFICATION_ICON:
+        handle_notification_icon_message(lparam);
+        return TRUE;
     case WM_START_STATUS_TIMER:
         if (!window_closing())
             SetTimer(window, STATUS_TIMER_ID, STATUS_TIMER_PERIOD_MS, nullptr);

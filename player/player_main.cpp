@@ -4,6 +4,7 @@
 #include "main_dialog.h"
 #include "player_ids.h"
 #include "player_state.h"
+#include "settings/player_settings.h"
 #include "station_file.h"
 #include "worker_threads.h"
 
@@ -67,6 +68,7 @@ int player_main() {
         free_tables();
         return 0;
     }
+    load_current_player_settings();
     // The taskbar, the system's media controls and the screen-reader annotations are COM
     // objects of the window's thread.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
