@@ -250,7 +250,7 @@ INT_PTR CALLBACK player_dialog(HWND window, UINT message, WPARAM wparam, LPARAM 
     case WM_TIMER:
         if (wparam == SLEEP_TIMER_ID) {
             if (sleep_timer_tick())
-                show_tray_option_checks();
+                show_tray_option_checks(); // Off is checked again
         } else {
             status_timer_tick();
         }

@@ -25,10 +25,9 @@ namespace {
 // All on the window's thread.
 HWND timer_window;
 DWORD (*full_volume)();
-int chosen_minutes;     // 0: off
-ULONGLONG deadline;     // GetTickCount64 at the stop; it counts on while the computer sleeps
-bool fading;            // the stream volume is below the slider's
-int shown_minutes_left; // what the last tick reported
+int chosen_minutes; // 0: off
+ULONGLONG deadline; // GetTickCount64 at the stop; it counts on while the computer sleeps
+bool fading;        // the stream volume is below the slider's
 
 int64_t remaining_ms() {
     return static_cast<int64_t>(deadline - GetTickCount64());
@@ -44,7 +43,6 @@ void turn_off() {
     KillTimer(timer_window, SLEEP_TIMER_ID);
     give_volume_back();
     chosen_minutes = 0;
-    shown_minutes_left = 0;
 }
 
 } // namespace
@@ -54,7 +52,6 @@ void set_up_sleep_timer(HWND window, DWORD (*slider_volume)()) {
     full_volume = slider_volume;
     chosen_minutes = 0;
     fading = false;
-    shown_minutes_left = 0;
 }
 
 void choose_sleep_minutes(int minutes) {
@@ -63,7 +60,6 @@ void choose_sleep_minutes(int minutes) {
         return;
     chosen_minutes = minutes;
     deadline = GetTickCount64() + static_cast<ULONGLONG>(minutes) * 60000;
-    shown_minutes_left = minutes;
     SetTimer(timer_window, SLEEP_TIMER_ID, sleep_tick_ms, nullptr);
 }
 
@@ -98,10 +94,7 @@ bool sleep_timer_tick() {
         fading = true;
         BASS_SetConfig(BASS_CONFIG_GVOL_STREAM, faded_volume(full_volume(), remaining));
     }
-    const int minutes = sleep_minutes_left(remaining);
-    const bool changed = minutes != shown_minutes_left;
-    shown_minutes_left = minutes;
-    return changed;
+    return false;
 }
 
 void end_sleep_timer() {

@@ -35,7 +35,7 @@ int sleep_timer_minutes_left();
 // Whether the running timer's time is up (after the computer slept through its end).
 bool sleep_timer_due();
 // The timer's WM_TIMER: fades, and when the time is up stops playback and turns the timer
-// off. Returns whether what the user sees changed (the minutes left, or the timer ended).
+// off. Returns whether it ended.
 bool sleep_timer_tick();
 // Window's destruction: the timer ends with the window; a new window starts with none.
 void end_sleep_timer();
