@@ -68,24 +68,6 @@ class scratch_current_folder {
     wchar_t previous_[MAX_PATH] = L"";
 };
 
-// A window of "another program" that has the focus and is in front while it lives.
-class other_window {
-  public:
-    other_window() {
-        window_ = CreateWindowExW(0, L"STATIC", L"other program", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                  0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
-        SetForegroundWindow(window_);
-        SetFocus(window_);
-    }
-    ~other_window() { DestroyWindow(window_); }
-    other_window(const other_window &) = delete;
-    other_window &operator=(const other_window &) = delete;
-    HWND handle() const { return window_; }
-
-  private:
-    HWND window_;
-};
-
 // A visible message box of this process with the caption (any caption when null), or null.
 HWND find_message_box(const wchar_t *caption);
 

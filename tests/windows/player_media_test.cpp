@@ -15,6 +15,22 @@ namespace {
 
 using namespace std::string_literals;
 
+// A window of "another program" that has the focus while the player gets its commands.
+class other_window {
+  public:
+    other_window() {
+        window_ = CreateWindowExW(0, L"STATIC", L"other program", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                  0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+        SetForegroundWindow(window_);
+        SetFocus(window_);
+    }
+    ~other_window() { DestroyWindow(window_); }
+    HWND handle() const { return window_; }
+
+  private:
+    HWND window_;
+};
+
 LRESULT app_command(HWND target, int command) {
     return SendMessageW(target, WM_APPCOMMAND, 0, MAKELPARAM(0, command | FAPPCOMMAND_KEY));
 }
