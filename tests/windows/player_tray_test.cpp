@@ -173,9 +173,10 @@ TEST_F(Tray, IconFromStartToExitWithTheTipOfWhatPlays) {
     ASSERT_NE(added_again, made.rend() - 1);
     EXPECT_EQ(added_again->tip, L"Artist - Song\nJazz FM");
 
-    // A title longer than the tip holds is cut, whole characters kept.
-    change_title(std::string(200, 'x') + "\xF0\x9F\x8E\xB5");
-    ASSERT_TRUE(wait_for_tip(std::wstring(127 - 9, L'x') + L"\u2026\nJazz FM"));
+    // A title longer than the tip holds is cut to the room the station leaves, before a
+    // character of two UTF-16 units that would not fit whole.
+    change_title(std::string(117, 'x') + "\xF0\x9F\x8E\xB5 and more");
+    ASSERT_TRUE(wait_for_tip(std::wstring(117, L'x') + L"\u2026\nJazz FM"));
 
     click(IDC_STOP);
     ASSERT_TRUE(wait_for_tip(L"Brevora"));
