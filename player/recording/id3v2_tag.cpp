@@ -2,6 +2,8 @@
 
 #include "utf16_text.h"
 
+#include <string_view>
+
 namespace {
 
 constexpr size_t field_limit = 1000; // UTF-16 units: bounds what a stranger's title adds
@@ -63,14 +65,15 @@ void append_comment_frame(std::vector<uint8_t> &tag, const std::u16string &text)
 } // namespace
 
 song_fields split_song_title(const std::u16string &shown) {
+    constexpr std::u16string_view separator = u" - ";
     song_fields fields;
-    const size_t separator = shown.find(u" - ");
-    if (separator == std::u16string::npos) {
+    const size_t at = shown.find(separator);
+    if (at == std::u16string::npos) {
         fields.title = shown;
         return fields;
     }
-    fields.artist = shown.substr(0, separator);
-    fields.title = shown.substr(separator + 3);
+    fields.artist = shown.substr(0, at);
+    fields.title = shown.substr(at + separator.size());
     return fields;
 }
 

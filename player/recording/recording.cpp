@@ -5,8 +5,8 @@
 #include "playback/connection.h"
 #include "playback/player_state.h"
 #include "playback/stream_title.h"
-#include "settings/startup_settings.h"
 #include "player_ids.h"
+#include "settings/startup_settings.h"
 
 #include <cstdio>
 #include <cwchar>
