@@ -67,12 +67,13 @@ bool song_notice_rule::should_notify(int station_row, const std::u16string &titl
 
 #ifdef _WIN32
 
-#include "connection.h"
 #include "desktop/clipboard_text.h"
 #include "desktop/tray_menu.h"
-#include "player_ids.h"
-#include "player_state.h"
+#include "playback/connection.h"
+#include "playback/player_state.h"
 #include "playback/sleep_timer.h"
+#include "playback/window_messages.h"
+#include "player_ids.h"
 #include "settings/player_settings.h"
 
 namespace {

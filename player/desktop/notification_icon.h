@@ -41,10 +41,6 @@ class song_notice_rule {
 
 #include <shellapi.h>
 
-// The icon's messages to the window (sent by the shell, on the window's thread): lparam is
-// the mouse message (WM_LBUTTONUP, WM_RBUTTONUP, ...).
-#define WM_NOTIFICATION_ICON (WM_APP + 6)
-
 // What the icon hands the shell goes through this call: Shell_NotifyIconW unless a test has
 // put its own stand-in for the shell here (null gives Shell_NotifyIconW back).
 using notify_icon_call = BOOL(WINAPI *)(DWORD message, NOTIFYICONDATAW *data);

@@ -1,10 +1,11 @@
 #include "desktop/power_events.h"
 
-#include "connection.h"
-#include "player_ids.h"
-#include "player_state.h"
+#include "playback/connection.h"
+#include "playback/player_state.h"
 #include "playback/sleep_timer.h"
-#include "station_menu.h"
+#include "playback/station_menu.h"
+#include "player_ids.h"
+#include "recording/recording.h"
 
 namespace {
 

@@ -2,8 +2,9 @@
 
 #include "desktop/clipboard_text.h"
 #include "desktop/tray_options.h"
+#include "playback/player_state.h"
 #include "player_ids.h"
-#include "player_state.h"
+#include "recording/recording.h"
 
 namespace {
 

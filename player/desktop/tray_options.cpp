@@ -1,9 +1,9 @@
 #include "desktop/tray_options.h"
 
 #include "desktop/notification_icon.h"
-#include "player_ids.h"
-#include "player_state.h"
+#include "playback/player_state.h"
 #include "playback/sleep_timer.h"
+#include "player_ids.h"
 #include "settings/player_settings.h"
 
 #include <string>

@@ -18,13 +18,14 @@ uint32_t faded_volume(uint32_t full_volume, int64_t remaining_ms) {
 #ifdef _WIN32
 
 #include "brevora_audio.h"
-#include "connection.h"
+#include "playback/connection.h"
+#include "playback/volume.h"
+#include "playback/window_messages.h"
 
 namespace {
 
 // All on the window's thread.
 HWND timer_window;
-DWORD (*full_volume)();
 int chosen_minutes; // 0: off
 ULONGLONG deadline; // GetTickCount64 at the stop; it counts on while the computer sleeps
 bool fading;        // the stream volume is below the slider's
@@ -34,8 +35,8 @@ int64_t remaining_ms() {
 }
 
 void give_volume_back() {
-    if (fading && full_volume)
-        BASS_SetConfig(BASS_CONFIG_GVOL_STREAM, full_volume());
+    if (fading)
+        BASS_SetConfig(BASS_CONFIG_GVOL_STREAM, slider_volume());
     fading = false;
 }
 
@@ -47,9 +48,8 @@ void turn_off() {
 
 } // namespace
 
-void set_up_sleep_timer(HWND window, DWORD (*slider_volume)()) {
+void set_up_sleep_timer(HWND window) {
     timer_window = window;
-    full_volume = slider_volume;
     chosen_minutes = 0;
     fading = false;
 }
@@ -92,7 +92,7 @@ bool sleep_timer_tick() {
         if (!fading)
             SetTimer(timer_window, SLEEP_TIMER_ID, sleep_fade_tick_ms, nullptr);
         fading = true;
-        BASS_SetConfig(BASS_CONFIG_GVOL_STREAM, faded_volume(full_volume(), remaining));
+        BASS_SetConfig(BASS_CONFIG_GVOL_STREAM, faded_volume(slider_volume(), remaining));
     }
     return false;
 }

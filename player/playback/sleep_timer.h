@@ -20,11 +20,9 @@ uint32_t faded_volume(uint32_t full_volume, int64_t remaining_ms);
 #ifdef _WIN32
 #include <windows.h>
 
-#define SLEEP_TIMER_ID 2
-
-// Set-up: the window whose timer runs the countdown, and where the fade finds the volume the
-// slider asks for (read at every step, so a slider moved during the fade is followed).
-void set_up_sleep_timer(HWND window, DWORD (*slider_volume)());
+// Set-up: the window whose timer (SLEEP_TIMER_ID) runs the countdown. The fade reads the
+// slider at every step, so a slider moved during the fade is followed.
+void set_up_sleep_timer(HWND window);
 // Starts the timer for minutes (1 to 720), replacing a running one; 0 cancels it. Either way
 // a fade in progress gives the volume back.
 void choose_sleep_minutes(int minutes);

@@ -1,9 +1,10 @@
 // The player beside the notification area: its icon as a stand-in shell receives it (add,
 // tip, balloon, delete), the icon's menu, the tray options in the system menu and
 // brevora.ini, the sleep timer, and sleep and wake of the computer.
-#include "connection.h"
+#include "playback/connection.h"
 #include "desktop/notification_icon.h"
 #include "desktop/power_events.h"
+#include "playback/window_messages.h"
 #include "player_playback_fixture.h"
 #include "settings/player_settings.h"
 

@@ -3,7 +3,6 @@
 #include "connection.h"
 #include "player_ids.h"
 #include "player_state.h"
-#include "recording.h"
 #include "station_file.h"
 
 #include <cstdlib>
@@ -62,7 +61,6 @@ void choose_station(int command_id) {
     // Only a forged message can name a row that was never loaded.
     if (row >= station_total)
         return;
-    stop_recording(true);
     CheckMenuItem(station_menus[0], IDM_FIRST_STATION + current_station,
                   MF_BYCOMMAND | MF_UNCHECKED);
     CheckMenuItem(station_menus[0], group_ordinal(current_station), MF_BYPOSITION | MF_UNCHECKED);
@@ -76,7 +74,6 @@ void play_current_station() {
     if (current_station == 0)
         return;
     SetFocus(main_window);
-    stop_recording(true);
     CheckMenuItem(station_menus[0], IDM_FIRST_STATION + current_station, MF_BYCOMMAND | MF_CHECKED);
     start_connection_worker(station_urls[current_station]);
 }

@@ -1,10 +1,10 @@
 #include "media_commands.h"
 
-#include "connection.h"
+#include "playback/connection.h"
+#include "playback/player_state.h"
+#include "playback/station_menu.h"
 #include "player_ids.h"
-#include "player_state.h"
 #include "station_file.h"
-#include "station_menu.h"
 
 namespace {
 
