@@ -94,6 +94,9 @@ INT_PTR dispatch_player_message(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_NOTIFICATION_ICON:
         handle_notification_icon_message(lparam);
         return TRUE;
+    case WM_RETRY_CONNECTION:
+        schedule_connection_retry(static_cast<int>(wparam));
+        return TRUE;
     default:
         return FALSE;
     }
@@ -130,6 +133,8 @@ INT_PTR CALLBACK player_dialog(HWND window, UINT message, WPARAM wparam, LPARAM 
         if (wparam == SLEEP_TIMER_ID) {
             if (sleep_timer_tick())
                 show_tray_option_checks(); // Off is checked again
+        } else if (wparam == RETRY_TIMER_ID) {
+            retry_connection();
         } else {
             status_timer_tick();
             show_buffering_progress();

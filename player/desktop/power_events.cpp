@@ -9,6 +9,9 @@
 
 namespace {
 
+// How long after waking a failed connection is taken for a network not back yet.
+const DWORD network_return_ms = 30000;
+
 execution_state_call execution_state = SetThreadExecutionState;
 bool asking_to_stay_awake;
 bool reconnect_on_wake; // a station was playing when the system went to sleep
@@ -38,8 +41,10 @@ void handle_power_event(WPARAM event) {
     case PBT_APMRESUMEAUTOMATIC: // every wake; a wake by the user adds RESUMESUSPEND
     case PBT_APMRESUMESUSPEND:
         // A sleep timer whose time passed while the computer slept has had its way.
-        if (reconnect_on_wake && !sleep_timer_due())
+        if (reconnect_on_wake && !sleep_timer_due()) {
+            retry_failed_connections_for(network_return_ms);
             choose_station(IDM_FIRST_STATION + current_station);
+        }
         reconnect_on_wake = false;
         break;
     default:

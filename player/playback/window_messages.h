@@ -25,6 +25,11 @@
 // with the mouse message (WM_LBUTTONUP, WM_RBUTTONUP, ...) in lparam: a left click shows or
 // hides the window, a right click opens the tray menu (desktop/notification_icon.h).
 #define WM_NOTIFICATION_ICON (WM_APP + 6)
+// Posted by a connection worker whose connection failed while failures are retried (after
+// the computer woke), with its request number in wparam: the window waits out a pause
+// (RETRY_TIMER_ID) and connects again, unless a newer request or Stop came first
+// (playback/connection.h).
+#define WM_RETRY_CONNECTION (WM_APP + 7)
 
 // WM_TIMER with this identifier, every STATUS_TIMER_PERIOD_MS from WM_START_STATUS_TIMER
 // until buffering ends or Stop: the window polls the buffering (status_timer_tick).
@@ -33,6 +38,8 @@
 // WM_TIMER with this identifier while the sleep timer runs, every second and every quarter
 // second in its fade: the window fades and, at the end, stops (playback/sleep_timer.h).
 #define SLEEP_TIMER_ID 2
+// WM_TIMER with this identifier once, the pause before a failed connection is tried again.
+#define RETRY_TIMER_ID 3
 
 // Messages whose identifiers the system registers at run time by name (RegisterWindowMessage):
 // - "TaskbarButtonCreated", sent by the taskbar on the window's thread when the program's

@@ -120,6 +120,10 @@ class Tray : public Recording {
                    static_cast<long>(count);
         });
     }
+    void set_connection(const std::string &url, HSTREAM handle) {
+        std::lock_guard<std::mutex> guard(fake.lock);
+        fake.connections[url].handle = handle;
+    }
     bool wait_for_plays(long count) {
         return wait_for_fake([&](fake_audio_state &state) {
             return std::count(state.calls.begin(), state.calls.end(), "BASS_ChannelPlay(11,0)") ==
@@ -436,6 +440,26 @@ TEST_F(Tray, SleepFinishesTheRecordingAndWakeReconnectsTheStation) {
     SendMessageW(main_window, WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
     SendMessageW(main_window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
     EXPECT_FALSE(station_running());
+}
+
+TEST_F(Tray, WakeWaitsForTheNetworkWithoutAnErrorBox) {
+    play_jazz();
+    SendMessageW(main_window, WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
+    set_connection("http://127.0.0.1:9/a1", 0); // the network is not back yet
+    SendMessageW(main_window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    ASSERT_TRUE(wait_for_text(IDC_STATION_LINE, "waiting for the network..."));
+    EXPECT_TRUE(station_running());
+    set_connection("http://127.0.0.1:9/a1", 11);
+    ASSERT_TRUE(wait_for_plays(2));
+    EXPECT_GE(count_calls("BASS_StreamCreateURL(http://127.0.0.1:9/a1,0x940000)"), 3u);
+    EXPECT_EQ(find_message_box(L"Error"), nullptr);
+
+    // Once a connection worked, a failure shows its box again.
+    set_connection("http://127.0.0.1:9/a1", 0);
+    choose(1);
+    HWND box = wait_for_message_box(L"Error");
+    ASSERT_NE(box, nullptr);
+    answer_message_box(box);
 }
 
 } // namespace
