@@ -4,8 +4,13 @@
 #include "desktop/dark_title_bar.h"
 #include "desktop/desktop_state.h"
 #include "desktop/media_commands.h"
+#include "desktop/notification_icon.h"
+#include "desktop/power_events.h"
 #include "desktop/taskbar_button.h"
+#include "desktop/tray_menu.h"
+#include "desktop/tray_options.h"
 #include "playback/connection.h"
+#include "playback/sleep_timer.h"
 #include "playback/station_menu.h"
 #include "playback/volume.h"
 #include "playback/window_messages.h"
@@ -46,7 +51,7 @@ INT_PTR dispatch_command(HWND window, int command_id) {
             choose_station(command_id);
             return TRUE;
         }
-        return FALSE;
+        return handle_tray_menu_command(command_id) || handle_tray_system_command(command_id);
     }
 }
 
@@ -61,13 +66,13 @@ INT_PTR dispatch_system_message(HWND window, UINT message, WPARAM wparam, LPARAM
         show_state_to_desktop();
         return answer(window, TRUE);
     }
-    if (handle_taskbar_message(message))
+    if (handle_taskbar_message(message) || handle_taskbar_created(message))
         return TRUE;
     return FALSE;
 }
 
 // The player's own messages (window_messages.h).
-INT_PTR dispatch_player_message(UINT message, WPARAM wparam) {
+INT_PTR dispatch_player_message(UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case WM_SYSTEM_MEDIA_BUTTON:
         if (wparam <= static_cast<WPARAM>(media_command::previous))
@@ -86,6 +91,12 @@ INT_PTR dispatch_player_message(UINT message, WPARAM wparam) {
     case WM_KILL_STATUS_TIMER:
         stop_status_timer();
         return TRUE;
+    case WM_NOTIFICATION_ICON:
+        handle_notification_icon_message(lparam);
+        return TRUE;
+    case WM_RETRY_CONNECTION:
+        schedule_connection_retry(static_cast<int>(wparam));
+        return TRUE;
     default:
         return FALSE;
     }
@@ -101,6 +112,7 @@ INT_PTR CALLBACK player_dialog(HWND window, UINT message, WPARAM wparam, LPARAM 
     case WM_COMMAND: {
         const INT_PTR result = dispatch_command(window, LOWORD(wparam));
         update_taskbar_buttons();
+        keep_awake_while_recording();
         return result;
     }
     case WM_APPCOMMAND:
@@ -118,9 +130,29 @@ INT_PTR CALLBACK player_dialog(HWND window, UINT message, WPARAM wparam, LPARAM 
         follow_volume_slider(reinterpret_cast<HWND>(lparam));
         return FALSE;
     case WM_TIMER:
-        status_timer_tick();
-        show_buffering_progress();
+        if (wparam == SLEEP_TIMER_ID) {
+            if (sleep_timer_tick())
+                show_tray_option_checks(); // Off is checked again
+        } else if (wparam == RETRY_TIMER_ID) {
+            retry_connection();
+        } else {
+            status_timer_tick();
+            show_buffering_progress();
+        }
+        refresh_notification_tip();
         return FALSE;
+    case WM_SIZE:
+        if (wparam == SIZE_MINIMIZED)
+            minimize_to_tray_if_chosen();
+        return FALSE;
+    case WM_SYSCOMMAND:
+        // The system keeps the low four bits for itself.
+        if (handle_tray_system_command(static_cast<int>(wparam & 0xFFF0)))
+            return TRUE;
+        return (wparam & 0xFFF0) == SC_CLOSE && close_to_tray_if_chosen();
+    case WM_POWERBROADCAST:
+        handle_power_event(wparam);
+        return answer(window, TRUE);
     case WM_CLOSE:
         stop_recording(false);
         EndDialog(window, 0);
@@ -130,7 +162,7 @@ INT_PTR CALLBACK player_dialog(HWND window, UINT message, WPARAM wparam, LPARAM 
         return FALSE;
     default:
         if (message >= WM_APP && message <= 0xBFFF)
-            return dispatch_player_message(message, wparam);
+            return dispatch_player_message(message, wparam, lparam);
         return dispatch_system_message(window, message, wparam, lparam);
     }
 }

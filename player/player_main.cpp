@@ -6,6 +6,7 @@
 #include "playback/player_state.h"
 #include "player_ids.h"
 #include "recording/recording.h"
+#include "settings/player_settings.h"
 #include "settings/startup_settings.h"
 #include "station_file.h"
 
@@ -69,6 +70,7 @@ int player_main() {
         free_tables();
         return 0;
     }
+    load_current_player_settings();
     // The taskbar, the system's media controls and the screen-reader annotations are COM
     // objects of the window's thread.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);

@@ -4,6 +4,7 @@
 #include "playback/connection.h"
 #include "playback/playback_setup.h"
 #include "playback/player_state.h"
+#include "playback/sleep_timer.h"
 #include "playback/station_menu.h"
 #include "playback/volume.h"
 #include "player_ids.h"
@@ -29,10 +30,12 @@ void set_up_window(HWND window) {
     // Playback sits below recording: it reaches the recorder only through this hook.
     set_before_stream_stops(finish_recording);
 
+    set_up_sleep_timer(window);
     attach_desktop(window);
 }
 
 void tear_down_window(HWND window) {
     detach_desktop(window);
+    end_sleep_timer();
     end_playback();
 }

@@ -22,3 +22,16 @@
 // Menu command of row index i is IDM_FIRST_STATION + i.
 #define IDM_FIRST_STATION 2000
 #define IDM_LAST_STATION 4047
+
+// Items of the notification icon's menu and of the window's system menu. The system keeps the
+// low four bits of a system-menu command for itself, so each of these is a multiple of 16;
+// all lie above the station range.
+#define IDM_MINIMIZE_TO_TRAY 0x1000
+#define IDM_CLOSE_TO_TRAY 0x1010
+#define IDM_NOTIFY_SONGS 0x1020
+#define IDM_TRAY_SONGS 0x1030
+#define IDM_COPY_SONG_TITLE 0x1040
+#define IDM_EXIT 0x1050
+#define IDM_SLEEP_OFF 0x1100
+// Sleep-timer choice i (as listed in brevora.ini) is IDM_FIRST_SLEEP_CHOICE + 16 * i.
+#define IDM_FIRST_SLEEP_CHOICE 0x1110

@@ -21,11 +21,25 @@
 // Posted from any thread after the song title line changed: the window has screen readers
 // announce it and gives it to the system's media controls.
 #define WM_NOW_PLAYING_CHANGED (WM_APP + 5)
+// Sent by the shell on the window's thread for the notification icon (its callback message),
+// with the mouse message (WM_LBUTTONUP, WM_RBUTTONUP, ...) in lparam: a left click shows or
+// hides the window, a right click opens the tray menu (desktop/notification_icon.h).
+#define WM_NOTIFICATION_ICON (WM_APP + 6)
+// Posted by a connection worker whose connection failed while failures are retried (after
+// the computer woke), with its request number in wparam: the window waits out a pause
+// (RETRY_TIMER_ID) and connects again, unless a newer request or Stop came first
+// (playback/connection.h).
+#define WM_RETRY_CONNECTION (WM_APP + 7)
 
 // WM_TIMER with this identifier, every STATUS_TIMER_PERIOD_MS from WM_START_STATUS_TIMER
 // until buffering ends or Stop: the window polls the buffering (status_timer_tick).
 #define STATUS_TIMER_ID 0
 #define STATUS_TIMER_PERIOD_MS 50
+// WM_TIMER with this identifier while the sleep timer runs, every second and every quarter
+// second in its fade: the window fades and, at the end, stops (playback/sleep_timer.h).
+#define SLEEP_TIMER_ID 2
+// WM_TIMER with this identifier once, the pause before a failed connection is tried again.
+#define RETRY_TIMER_ID 3
 
 // Messages whose identifiers the system registers at run time by name (RegisterWindowMessage):
 // - "TaskbarButtonCreated", sent by the taskbar on the window's thread when the program's
@@ -34,3 +48,5 @@
 // - "SHELLHOOK", sent by the shell once the window registered for it, when no system media
 //   controls exist: the window runs the media key the focused window left unanswered
 //   (desktop/media_commands.h).
+// - "TaskbarCreated", sent by Explorer to every top-level window when it has (re)started:
+//   the window adds its notification icon again (desktop/notification_icon.h).

@@ -2,6 +2,7 @@
 
 #include "player_main.h"
 #include "playback/player_state.h"
+#include "settings/player_settings.h"
 #include "station_file.h"
 
 #include <cstdio>
@@ -13,6 +14,7 @@
 void PlayerHarness::SetUp() {
     locate_station_file();
     DeleteFileA(ini_path);
+    DeleteFileW(player_settings_path().c_str());
     ended_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 }
 
@@ -25,6 +27,15 @@ void PlayerHarness::TearDown() {
     }
     CloseHandle(ended_event);
     DeleteFileA(ini_path);
+    DeleteFileW(player_settings_path().c_str());
+}
+
+void PlayerHarness::write_player_settings(const std::string &content, const call_site &where) {
+    call_site_trace trace(where);
+    FILE *file = _wfopen(player_settings_path().c_str(), L"wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(content.data(), 1, content.size(), file);
+    std::fclose(file);
 }
 
 void PlayerHarness::write_station_file(const std::string &content, const call_site &where) {
@@ -37,6 +48,8 @@ void PlayerHarness::write_station_file(const std::string &content, const call_si
 }
 
 bool PlayerHarness::start_player() {
+    player_ended = false;
+    ResetEvent(ended_event);
     player_thread = std::thread([this] {
         if (before_start)
             before_start();

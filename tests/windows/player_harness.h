@@ -18,6 +18,9 @@ class PlayerHarness : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
 
+    // Writes brevora.ini beside the test program; every test starts and ends without one.
+    void write_player_settings(const std::string &content,
+                               const call_site &where = call_site::current());
     // Writes stations.ini beside the test program (empty content removes it).
     void write_station_file(const std::string &content,
                             const call_site &where = call_site::current());
