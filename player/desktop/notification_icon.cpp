@@ -189,9 +189,17 @@ void notify_song_changed() {
 }
 
 void handle_notification_icon_message(LPARAM mouse_message) {
+    // A double click ends with a second button-up: it would hide what the click showed.
+    static bool double_click_pending = false;
     switch (mouse_message) {
+    case WM_LBUTTONDBLCLK:
+        double_click_pending = true;
+        show_main_window();
+        break;
     case WM_LBUTTONUP:
-        if (window_in_front())
+        if (double_click_pending)
+            double_click_pending = false;
+        else if (window_in_front())
             ShowWindow(main_window, SW_HIDE);
         else
             show_main_window();

@@ -226,6 +226,17 @@ TEST_F(Tray, LeftClickHidesTheWindowInFrontAndBringsItBack) {
     ASSERT_TRUE(eventually([] { return !IsWindowVisible(main_window); }));
     icon_click(WM_LBUTTONUP);
     EXPECT_TRUE(eventually([&] { return in_front(); }));
+    // A double click on the icon of a window in front leaves it shown, as it does when hidden.
+    for (const bool hidden_first : {false, true}) {
+        if (hidden_first) {
+            icon_click(WM_LBUTTONUP);
+            ASSERT_TRUE(eventually([] { return !IsWindowVisible(main_window); }));
+        }
+        // Sent, not posted: each click is handled before the next, and all before the check.
+        for (const UINT click : {WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
+            SendMessageW(main_window, WM_NOTIFICATION_ICON, 1, click);
+        EXPECT_TRUE(eventually([&] { return in_front(); })) << hidden_first;
+    }
 }
 
 struct menu_item {
