@@ -1,7 +1,12 @@
 #include "main_dialog.h"
 
 #include "connection.h"
+#include "desktop/single_instance.h"
+#include "history/history_commands.h"
+#include "history/history_window.h"
 #include "media_commands.h"
+#include "playback/resume.h"
+#include "playback/station_link.h"
 #include "player_ids.h"
 #include "player_state.h"
 #include "recording.h"
@@ -16,6 +21,12 @@
 #include <commctrl.h>
 
 #include <cstring>
+
+// Posted by the window's set-up: plays the command line's station link, or else resumes the
+// last station.
+#define WM_START_PLAYING (WM_APP + 20)
+// Posted on a second start's hand-over: plays the link it handed over.
+#define WM_PLAY_STATION_LINK (WM_APP + 21)
 
 namespace {
 
@@ -90,6 +101,10 @@ void set_up_dialog(HWND window) {
         listen_to_shell_app_commands(window);
     follow_system_dark_mode(window);
     annotate_for_screen_readers(window);
+    add_history_items_to_system_menu(GetSystemMenu(window, FALSE));
+    install_history_keys(window);
+    mark_player_window(window);
+    PostMessageW(window, WM_START_PLAYING, 0, 0);
 }
 
 void show_about() {
@@ -114,6 +129,12 @@ INT_PTR dispatch_command(int command_id) {
     case IDC_RECORD:
         record_command();
         return TRUE;
+    case IDM_COPY_TITLE:
+        copy_song_title(main_window);
+        return TRUE;
+    case IDM_HISTORY:
+        open_history_window(main_window);
+        return TRUE;
     case IDC_THUMB_PLAY_STOP:
         run_media_command(media_command::play_pause);
         return TRUE;
@@ -132,16 +153,19 @@ INT_PTR dispatch_command(int command_id) {
     }
 }
 
-void change_volume(HWND scrolled_control) {
+void change_volume(HWND scrolled_control, int scroll_code) {
     if (scrolled_control != GetDlgItem(main_window, IDC_VOLUME_SLIDER))
         return;
     const int position = static_cast<int>(SendMessageW(scrolled_control, TBM_GETPOS, 0, 0));
     BASS_SetConfig(BASS_CONFIG_GVOL_STREAM, volume_for_slider(position));
+    remember_volume(position, scroll_code == TB_ENDTRACK);
 }
 
 // Releasing the library first makes any worker still connecting return at once, so the
 // wait for the workers is short; only then is the lock they use destroyed.
 void tear_down_dialog() {
+    unmark_player_window(main_window);
+    remove_history_keys();
     detach_system_media_controls();
     stop_listening_to_shell_app_commands(main_window);
     release_taskbar_button();
@@ -153,13 +177,9 @@ void tear_down_dialog() {
 
 // The station (its name in the Stations menu) and the song, for the system's media controls.
 void show_now_playing_to_system() {
-    wchar_t station_name[256] = L"";
-    if (station_running())
-        GetMenuStringW(station_menus[0], IDM_FIRST_STATION + current_station, station_name,
-                       sizeof station_name / sizeof(wchar_t), MF_BYCOMMAND);
     wchar_t song_title[512] = L"";
     GetDlgItemTextW(main_window, IDC_TITLE_LINE, song_title, sizeof song_title / sizeof(wchar_t));
-    show_media_texts(station_name, song_title);
+    show_media_texts(playing_station_name().c_str(), song_title);
 }
 
 // After anything that may have started or stopped a station or a recording.
@@ -182,6 +202,19 @@ INT_PTR dispatch_system_message(HWND window, UINT message, WPARAM wparam, LPARAM
     }
     if (handle_taskbar_message(message))
         return TRUE;
+    if (message == WM_SYSCOMMAND && handle_history_system_command(window, wparam))
+        return TRUE;
+    std::wstring argument;
+    if (message == WM_COPYDATA &&
+        take_handed_over_argument(window, reinterpret_cast<const COPYDATASTRUCT *>(lparam),
+                                  argument)) {
+        if (!argument.empty()) {
+            // Played once this message has answered: the second start is waiting for it.
+            set_pending_station_link(argument);
+            PostMessageW(window, WM_PLAY_STATION_LINK, 0, 0);
+        }
+        return answer(window, TRUE);
+    }
     return FALSE;
 }
 
@@ -218,6 +251,14 @@ INT_PTR CALLBACK player_dialog(HWND window, UINT message, WPARAM wparam, LPARAM 
     case WM_NOW_PLAYING_CHANGED:
         announce_title_change(window);
         show_now_playing_to_system();
+        history_title_changed(window);
+        return TRUE;
+    case WM_START_PLAYING:
+        if (!play_pending_station_link())
+            resume_last_station();
+        return TRUE;
+    case WM_PLAY_STATION_LINK:
+        play_pending_station_link();
         return TRUE;
     case WM_SETTINGCHANGE:
         if (lparam &&
@@ -225,7 +266,7 @@ INT_PTR CALLBACK player_dialog(HWND window, UINT message, WPARAM wparam, LPARAM 
             follow_system_dark_mode(window);
         return FALSE;
     case WM_HSCROLL:
-        change_volume(reinterpret_cast<HWND>(lparam));
+        change_volume(reinterpret_cast<HWND>(lparam), LOWORD(wparam));
         return FALSE;
     case WM_TIMER:
         status_timer_tick();
@@ -239,6 +280,9 @@ INT_PTR CALLBACK player_dialog(HWND window, UINT message, WPARAM wparam, LPARAM 
         return TRUE;
     case WM_CLOSE:
         stop_recording(false);
+        remember_volume(static_cast<int>(SendDlgItemMessageW(window, IDC_VOLUME_SLIDER, TBM_GETPOS,
+                                                             0, 0)),
+                        true);
         EndDialog(window, 0);
         return FALSE;
     case WM_DESTROY:

@@ -3,6 +3,8 @@
 #include "connection.h"
 #include "player_ids.h"
 #include "player_state.h"
+#include "playback/resume.h"
+#include "playback/station_link.h"
 #include "recording.h"
 #include "station_file.h"
 
@@ -63,6 +65,8 @@ void choose_station(int command_id) {
     if (row >= station_total)
         return;
     stop_recording(true);
+    forget_station_link();
+    remember_chosen_station(row);
     CheckMenuItem(station_menus[0], IDM_FIRST_STATION + current_station,
                   MF_BYCOMMAND | MF_UNCHECKED);
     CheckMenuItem(station_menus[0], group_ordinal(current_station), MF_BYPOSITION | MF_UNCHECKED);
@@ -73,6 +77,10 @@ void choose_station(int command_id) {
 }
 
 void play_current_station() {
+    if (replay_station_link()) {
+        SetFocus(main_window);
+        return;
+    }
     if (current_station == 0)
         return;
     SetFocus(main_window);

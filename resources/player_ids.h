@@ -22,3 +22,18 @@
 // Menu command of row index i is IDM_FIRST_STATION + i.
 #define IDM_FIRST_STATION 2000
 #define IDM_LAST_STATION 4047
+
+// Commands of the main window's keys (Ctrl+C copies the song title, Ctrl+H opens History).
+#define IDM_COPY_TITLE 1030
+#define IDM_HISTORY 1031
+// Items the player adds to its window's system menu (multiples of 16, below the system's own).
+#define IDM_SYSTEM_HISTORY 0x0110
+#define IDM_SYSTEM_RESUME 0x0120
+
+// The History window.
+#define IDD_HISTORY 102
+#define IDC_HISTORY_LIST 1101
+#define IDC_HISTORY_COPY 1102
+#define IDC_HISTORY_SEARCH 1103
+#define IDC_HISTORY_EXPORT 1104
+#define IDC_HISTORY_CLEAR 1105

@@ -3,33 +3,13 @@
 #include "history/song_history.h"
 #include "history/song_search.h"
 
+#include "csv_rows.h"
+
 #include <gtest/gtest.h>
 
 namespace {
 
 const std::string start = history_file_start();
-
-// Splits CSV text as a spreadsheet program would: independent of the writer's code.
-std::vector<std::vector<std::string>> read_csv(const std::string &text) {
-    std::vector<std::vector<std::string>> rows(1, std::vector<std::string>(1));
-    bool quoted = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (quoted && c == '"' && i + 1 < text.size() && text[i + 1] == '"')
-            rows.back().back() += text[++i];
-        else if (c == '"')
-            quoted = !quoted;
-        else if (!quoted && c == ',')
-            rows.back().emplace_back();
-        else if (!quoted && c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-            ++i, rows.emplace_back(1);
-        else
-            rows.back().back() += c;
-    }
-    if (rows.back() == std::vector<std::string>(1))
-        rows.pop_back();
-    return rows;
-}
 
 TEST(SongHistory, LinesReadBackAsCsvAndThroughTheReader) {
     const std::vector<heard_song> songs = {
@@ -41,7 +21,7 @@ TEST(SongHistory, LinesReadBackAsCsvAndThroughTheReader) {
     for (const heard_song &song : songs)
         file += format_history_line(song);
     ASSERT_EQ(file.substr(0, 3), "\xEF\xBB\xBF");
-    const auto rows = read_csv(file.substr(3));
+    const auto rows = csv_rows(file.substr(3));
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_EQ(rows[0], (std::vector<std::string>{"time", "station", "title"}));
     for (size_t i = 0; i < songs.size(); ++i)
