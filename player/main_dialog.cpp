@@ -280,9 +280,9 @@ INT_PTR CALLBACK player_dialog(HWND window, UINT message, WPARAM wparam, LPARAM 
         return TRUE;
     case WM_CLOSE:
         stop_recording(false);
-        remember_volume(static_cast<int>(SendDlgItemMessageW(window, IDC_VOLUME_SLIDER, TBM_GETPOS,
-                                                             0, 0)),
-                        true);
+        remember_volume(
+            static_cast<int>(SendDlgItemMessageW(window, IDC_VOLUME_SLIDER, TBM_GETPOS, 0, 0)),
+            true);
         EndDialog(window, 0);
         return FALSE;
     case WM_DESTROY:

@@ -56,8 +56,8 @@ bool claim_single_player(const std::wstring &argument) {
     COPYDATASTRUCT data = {hand_over_tag, static_cast<DWORD>(argument.size() * sizeof(wchar_t)),
                            const_cast<wchar_t *>(argument.data())};
     DWORD_PTR answer = 0;
-    SendMessageTimeoutW(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
-                        SMTO_ABORTIFHUNG, hand_over_ms, &answer);
+    SendMessageTimeoutW(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG,
+                        hand_over_ms, &answer);
     // Even unanswered: a player is running, and a second stream over it is what this avoids.
     return false;
 }

@@ -37,9 +37,13 @@ local_time time_now(long long &utc_seconds) {
     SYSTEMTIME fields;
     FileTimeToSystemTime(&local, &fields);
     const long long offset_seconds = (ticks(local) - ticks(utc)) / ticks_per_second;
-    return {fields.wYear,   fields.wMonth,  fields.wDay,
-            fields.wHour,   fields.wMinute, fields.wSecond,
-            static_cast<int>((offset_seconds + (offset_seconds < 0 ? -30 : 30)) / 60)};
+    return {fields.wYear,
+            fields.wMonth,
+            fields.wDay,
+            fields.wHour,
+            fields.wMinute,
+            fields.wSecond,
+            static_cast<int>(offset_seconds / 60)};
 }
 
 std::string file_text(std::vector<heard_song>::const_iterator first) {
@@ -51,24 +55,15 @@ std::string file_text(std::vector<heard_song>::const_iterator first) {
 
 // The newest songs that fit, written whole.
 bool rewrite_file() {
-    const size_t dropped = songs.size() > history_songs_kept ? songs.size() - history_songs_kept : 0;
+    const size_t dropped =
+        songs.size() > history_songs_kept ? songs.size() - history_songs_kept : 0;
     return write_whole_file(history_file_path(), file_text(songs.begin() + dropped));
 }
 
 bool append_line(const std::string &line) {
     const std::wstring path = history_file_path();
     const bool is_new = GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
-    const std::string text = is_new ? history_file_start() + line : line;
-    const HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const bool complete =
-        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-        written == text.size() && FlushFileBuffers(file);
-    CloseHandle(file);
-    return complete;
+    return append_to_file(path, is_new ? history_file_start() + line : line);
 }
 
 // history.csv.bad, or history.csv.bad.2 ... when older damaged files are still there.
@@ -121,7 +116,8 @@ const std::vector<heard_song> &song_history() {
 
 bool history_song_heard(const std::wstring &station, const std::wstring &title) {
     long long now = 0;
-    heard_song song{format_history_time(time_now(now)), utf8_from_wide(station), utf8_from_wide(title)};
+    heard_song song{format_history_time(time_now(now)), utf8_from_wide(station),
+                    utf8_from_wide(title)};
     if (!worth_listing(songs, song.station, song.title, now))
         return false;
     songs.push_back(std::move(song));

@@ -32,4 +32,3 @@ bool export_song_history(const std::wstring &path);
 // song added may have pushed the oldest out.
 enum class history_change { added, cleared };
 void set_song_history_listener(void (*changed)(history_change));
-

@@ -14,7 +14,8 @@ long long days_from_civil(long long year, unsigned month, unsigned day) {
     const long long era = (year >= 0 ? year : year - 399) / 400;
     const unsigned year_of_era = static_cast<unsigned>(year - era * 400);
     const unsigned day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const unsigned day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+    const unsigned day_of_era =
+        year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
     return era * 146097 + static_cast<long long>(day_of_era) - 719468;
 }
 
@@ -49,8 +50,7 @@ enum class field_state { start, unquoted, quoted, closed };
 
 // One record of RFC 4180 text starting at `at`; moves `at` past its line end. False when the
 // record is malformed; `ended` says whether a line end followed it.
-bool read_record(std::string_view text, size_t &at, std::vector<std::string> &fields,
-                 bool &ended) {
+bool read_record(std::string_view text, size_t &at, std::vector<std::string> &fields, bool &ended) {
     fields.assign(1, std::string());
     ended = false;
     field_state state = field_state::start;
@@ -111,9 +111,9 @@ bool parse_history_time(std::string_view text, long long &utc_seconds) {
             return false;
     }
     const long long offset = (offset_hours * 60LL + offset_minutes) * (zone[0] == '-' ? -1 : 1);
-    utc_seconds = days_from_civil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) *
-                      86400 +
-                  hour * 3600LL + minute * 60LL + second - offset * 60;
+    utc_seconds =
+        days_from_civil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * 86400 +
+        hour * 3600LL + minute * 60LL + second - offset * 60;
     return true;
 }
 
@@ -186,7 +186,8 @@ bool worth_listing(const std::vector<heard_song> &songs, const std::string &stat
         return false;
     for (auto song = songs.rbegin(); song != songs.rend(); ++song) {
         long long heard = 0;
-        if (!parse_history_time(song->time, heard) || heard < now_utc_seconds - repeat_window_seconds)
+        if (!parse_history_time(song->time, heard) ||
+            heard < now_utc_seconds - repeat_window_seconds)
             break;
         if (song->station == station && song->title == title)
             return false;

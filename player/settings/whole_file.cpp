@@ -1,5 +1,16 @@
 #include "settings/whole_file.h"
 
+namespace {
+
+// Writes all of text and has it on disk before returning true.
+bool write_flushed(HANDLE file, const std::string &text) {
+    DWORD written = 0;
+    return WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+           written == text.size() && FlushFileBuffers(file);
+}
+
+} // namespace
+
 std::wstring path_beside_program(const wchar_t *file_name) {
     wchar_t module_path[MAX_PATH];
     const DWORD length = GetModuleFileNameW(nullptr, module_path, MAX_PATH);
@@ -41,16 +52,23 @@ bool write_whole_file(const std::wstring &path, const std::string &text) {
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
-    DWORD written = 0;
-    const bool complete =
-        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-        written == text.size() && FlushFileBuffers(file);
+    const bool complete = write_flushed(file, text);
     CloseHandle(file);
     if (complete && MoveFileExW(temporary.c_str(), path.c_str(),
                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
     DeleteFileW(temporary.c_str());
     return false;
+}
+
+bool append_to_file(const std::wstring &path, const std::string &text) {
+    const HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    const bool complete = write_flushed(file, text);
+    CloseHandle(file);
+    return complete;
 }
 
 std::string utf8_from_wide(const std::wstring &text) {

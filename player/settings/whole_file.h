@@ -17,6 +17,8 @@ file_reading read_whole_file(const std::wstring &path, size_t limit, std::string
 
 // False, with PATH unchanged and no PATH.tmp left, when it could not.
 bool write_whole_file(const std::wstring &path, const std::string &text);
+// Adds text at the end of PATH (made when missing) and has it on disk before returning true.
+bool append_to_file(const std::wstring &path, const std::string &text);
 
 // UTF-8 from and to the window's UTF-16 (a lone surrogate or a bad byte becomes U+FFFD).
 std::string utf8_from_wide(const std::wstring &text);

@@ -25,8 +25,8 @@ TEST(SongHistory, LinesReadBackAsCsvAndThroughTheReader) {
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_EQ(rows[0], (std::vector<std::string>{"time", "station", "title"}));
     for (size_t i = 0; i < songs.size(); ++i)
-        EXPECT_EQ(rows[i + 1], (std::vector<std::string>{songs[i].time, songs[i].station,
-                                                         songs[i].title}));
+        EXPECT_EQ(rows[i + 1],
+                  (std::vector<std::string>{songs[i].time, songs[i].station, songs[i].title}));
     const history_reading reading = parse_history(file);
     EXPECT_TRUE(reading.readable);
     EXPECT_FALSE(reading.torn_end);
@@ -93,8 +93,8 @@ TEST(SongHistory, TheSameTitleOnTheSameStationWithinTenMinutesIsNotListedAgain) 
         const char *station, *title;
         bool listed;
     } cases[] = {
-        {"A", "Song", false},   {"A", "Announcement", false}, {"B", "Song", true},
-        {"A", "Old", true},     {"A", "song", true},          {"A", "", false},
+        {"A", "Song", false},  {"A", "Announcement", false}, {"B", "Song", true},
+        {"A", "Old", true},    {"A", "song", true},          {"A", "", false},
         {"A", "  \t ", false},
     };
     for (const auto &c : cases)

@@ -17,8 +17,9 @@ TEST(StationLinkText, FirstStreamAddressOfEachKindOfPlaylist) {
     const struct {
         const char *name, *text, *first;
     } cases[] = {
-        {"PLS", "[playlist]\r\nNumberOfEntries=2\r\nTitle1=x\r\nFile1=ftp://no\r\n"
-                "file2 = http://a:8000/live\r\n",
+        {"PLS",
+         "[playlist]\r\nNumberOfEntries=2\r\nTitle1=x\r\nFile1=ftp://no\r\n"
+         "file2 = http://a:8000/live\r\n",
          "http://a:8000/live"},
         {"PLS with a BOM and blanks", "\xEF\xBB\xBF  [Playlist]\nFile1=https://b/\n", "https://b/"},
         {"M3U", "#EXTM3U\r\n#EXTINF:-1,Jazz\r\nrelative.mp3\r\n\r\nhttp://c/jazz\r\n",

@@ -176,9 +176,9 @@ TEST_F(Accessibility, HistoryWindowNamesItsControlsAndTabGoesRound) {
     const HWND history = wait_for_message_box(L"History");
     ASSERT_NE(history, nullptr);
     const expected_accessible in_order[] = {
-        {IDC_HISTORY_LIST, L"Songs heard", 0},   {IDC_HISTORY_COPY, L"Copy", 0},
-        {IDC_HISTORY_SEARCH, L"Search", 0},      {IDC_HISTORY_EXPORT, L"Export...", 0},
-        {IDC_HISTORY_CLEAR, L"Clear", 0},        {IDCANCEL, L"Close", 0},
+        {IDC_HISTORY_LIST, L"Songs heard", 0}, {IDC_HISTORY_COPY, L"Copy", 0},
+        {IDC_HISTORY_SEARCH, L"Search", 0},    {IDC_HISTORY_EXPORT, L"Export...", 0},
+        {IDC_HISTORY_CLEAR, L"Clear", 0},      {IDCANCEL, L"Close", 0},
     };
     for (const expected_accessible &expected : in_order)
         EXPECT_EQ(read_out(GetDlgItem(history, expected.id)).name, expected.name) << expected.id;

@@ -16,8 +16,8 @@ namespace {
 // The files the player keeps beside the program (the test program here): each test starts
 // without them and leaves none behind.
 void remove_player_files() {
-    for (const wchar_t *name : {L"brevora.ini", L"history.csv", L"history.csv.bad",
-                                L"history.csv.bad.2"})
+    for (const wchar_t *name :
+         {L"brevora.ini", L"history.csv", L"history.csv.bad", L"history.csv.bad.2"})
         DeleteFileW(path_beside_program(name).c_str());
 }
 

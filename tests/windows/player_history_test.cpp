@@ -46,7 +46,8 @@ void put_on_clipboard(const std::wstring &text) {
     ASSERT_TRUE(OpenClipboard(nullptr));
     EmptyClipboard();
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
-    std::copy(text.c_str(), text.c_str() + text.size() + 1, static_cast<wchar_t *>(GlobalLock(memory)));
+    std::copy(text.c_str(), text.c_str() + text.size() + 1,
+              static_cast<wchar_t *>(GlobalLock(memory)));
     GlobalUnlock(memory);
     SetClipboardData(CF_UNICODETEXT, memory);
     CloseClipboard();
@@ -220,11 +221,20 @@ TEST_F(HistoryWindow, ListsNewestFirstFollowsTheHistoryAndCopiesTheSelectedTitle
     EXPECT_FALSE(IsWindow(window));
 }
 
-// Fills in the Save As dialog's file name and presses Save.
+// Fills in the Save As dialog's file name, once it shows the name offered, and presses Save.
 void save_as(HWND dialog, const std::wstring &path) {
+    HWND name_box = nullptr;
     // The file name box: edt1 in the classic template, cmb13 in the Explorer one.
-    for (const int name_box : {0x480, 0x47c})
-        SetDlgItemTextW(dialog, name_box, path.c_str());
+    ASSERT_TRUE(eventually([&] {
+        for (const int id : {0x480, 0x47c}) {
+            wchar_t name[64] = L"";
+            name_box = GetDlgItem(dialog, id);
+            if (name_box && GetWindowTextW(name_box, name, 64) && wcscmp(name, L"history.csv") == 0)
+                return true;
+        }
+        return false;
+    }));
+    SetWindowTextW(name_box, path.c_str());
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
 }
 
@@ -239,7 +249,7 @@ TEST_F(HistoryWindow, ExportsTheFileAndClearsAfterAsking) {
     PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_HISTORY_EXPORT, BN_CLICKED), 0);
     const HWND save = wait_for_message_box(L"Export history");
     ASSERT_NE(save, nullptr);
-    save_as(save, exported);
+    ASSERT_NO_FATAL_FAILURE(save_as(save, exported));
     ASSERT_TRUE(eventually([&] { return !IsWindow(save); }));
     EXPECT_EQ(read_file(exported), read_file(history_path));
     DeleteFileW(exported.c_str());

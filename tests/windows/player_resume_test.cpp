@@ -153,8 +153,8 @@ TEST_F(PlayerStart, ASecondStartHandsItsLinkToTheFirst) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION second = {};
-    ASSERT_TRUE(CreateProcessW(nullptr, command_line, nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &second));
+    ASSERT_TRUE(CreateProcessW(nullptr, command_line, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &second));
     const bool ended = WaitForSingleObject(second.hProcess, 60000) == WAIT_OBJECT_0;
     if (!ended)
         TerminateProcess(second.hProcess, 1);
