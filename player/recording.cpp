@@ -1,6 +1,7 @@
 #include "recording.h"
 
 #include "connection.h"
+#include "playback/station_link.h"
 #include "player_ids.h"
 #include "player_state.h"
 #include "song_file.h"
@@ -150,14 +151,8 @@ void keep_leftover_recording() {
 
 void note_station() {
     station_name = window_text(IDC_STATION_LINE);
-    station_address.clear();
-    if (current_station >= 0 && current_station < station_total && station_urls[current_station]) {
-        wchar_t address[record_target_size] = L"";
-        MultiByteToWideChar(CP_ACP, 0, station_urls[current_station], -1, address,
-                            record_target_size);
-        address[record_target_size - 1] = L'\0';
-        station_address = reinterpret_cast<const char16_t *>(address);
-    }
+    const std::wstring address = playing_station_address();
+    station_address.assign(address.begin(), address.end());
 }
 
 void start_recording() {

@@ -6,6 +6,7 @@
 #include "playback/station_link_text.h"
 #include "recording.h"
 #include "settings/whole_file.h"
+#include "station_file.h"
 #include "station_menu.h"
 
 #include <windows.h>
@@ -81,6 +82,18 @@ bool replay_station_link() {
 void forget_station_link() {
     playing_link.clear();
     playing_link_address.clear();
+}
+
+std::wstring playing_station_address() {
+    if (!playing_link.empty())
+        return wide_from_utf8(playing_link_address);
+    if (current_station < 0 || current_station >= station_total || !station_urls[current_station])
+        return L"";
+    // stations.ini holds its addresses in the system's code page.
+    wchar_t address[setting_buffer_size] = L"";
+    MultiByteToWideChar(CP_ACP, 0, station_urls[current_station], -1, address, setting_buffer_size);
+    address[setting_buffer_size - 1] = L'\0';
+    return address;
 }
 
 std::wstring playing_station_name() {

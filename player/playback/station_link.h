@@ -23,3 +23,5 @@ void forget_station_link();
 // The playing station's name: its name in the list, or for a link the stream's own name (its
 // address while the stream has told none). Empty when nothing plays.
 std::wstring playing_station_name();
+// The address of the station last chosen, from the list or a link (a recording's tag).
+std::wstring playing_station_address();

@@ -250,8 +250,9 @@ TEST_F(HistoryWindow, ExportsTheFileAndClearsAfterAsking) {
     const HWND save = wait_for_message_box(L"Export history");
     ASSERT_NE(save, nullptr);
     ASSERT_NO_FATAL_FAILURE(save_as(save, exported));
-    ASSERT_TRUE(eventually([&] { return !IsWindow(save); }));
-    EXPECT_EQ(read_file(exported), read_file(history_path));
+    // Written once the dialog has returned.
+    EXPECT_TRUE(eventually([&] { return read_file(exported) == read_file(history_path); }))
+        << read_file(exported);
     DeleteFileW(exported.c_str());
 
     PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_HISTORY_CLEAR, BN_CLICKED), 0);

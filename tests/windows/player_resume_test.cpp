@@ -120,6 +120,11 @@ TEST_F(PlayerStart, AStationLinkPlaysOutsideTheList) {
         ASSERT_TRUE(wait_for_call("BASS_ChannelPlay(21,0)"));
         EXPECT_TRUE(wait_for_text(IDC_STATION_LINE, "Link Radio"));
         EXPECT_FALSE(any_station_checked());
+        // The history names the station by the stream's own name.
+        SendMessageW(main_window, WM_NOW_PLAYING_CHANGED, 0, 0);
+        std::string history;
+        read_whole_file(path_beside_program(L"history.csv"), 1 << 16, history);
+        EXPECT_NE(history.find(",Link Radio,Linked Song\r\n"), std::string::npos) << history;
         // Play plays the link again, not a station of the list.
         click(IDC_PLAY);
         EXPECT_TRUE(wait_for_fake([](fake_audio_state &state) {
