@@ -60,9 +60,12 @@ bool rewrite_file() {
     return write_whole_file(history_file_path(), file_text(songs.begin() + dropped));
 }
 
+// A missing or empty file (one a crash left just made) gets its header first.
 bool append_line(const std::string &line) {
     const std::wstring path = history_file_path();
-    const bool is_new = GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+    WIN32_FILE_ATTRIBUTE_DATA file = {};
+    const bool is_new = !GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &file) ||
+                        (file.nFileSizeHigh == 0 && file.nFileSizeLow == 0);
     return append_to_file(path, is_new ? history_file_start() + line : line);
 }
 

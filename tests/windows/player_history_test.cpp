@@ -10,9 +10,6 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
-#include <fstream>
-#include <sstream>
-
 namespace {
 
 using namespace std::string_literals;
@@ -155,6 +152,12 @@ TEST_F(SongHistory, ADamagedFileIsSetAsideAndANewOneBegun) {
     EXPECT_EQ(read_file(history_path + L".bad"), "an older damaged file");
     EXPECT_EQ(read_file(history_path + L".bad.2"), damaged);
     EXPECT_EQ(listed_titles(), (std::vector<std::string>{"title", "Fresh"}));
+}
+
+TEST_F(SongHistory, AnEmptyFileGetsItsHeaderBeforeTheFirstSong) {
+    write_file(history_path, "");
+    ASSERT_NO_FATAL_FAILURE(play_b1("First"));
+    EXPECT_EQ(listed_titles(), (std::vector<std::string>{"title", "First"}));
 }
 
 // The History window, as its controls show it.
