@@ -1,15 +1,17 @@
 #include "player_main.h"
 
-#include "connection.h"
 #include "desktop/single_instance.h"
 #include "history/history_file.h"
 #include "main_dialog.h"
+#include "playback/connection.h"
+#include "playback/connection_workers.h"
+#include "playback/player_state.h"
 #include "playback/station_link.h"
 #include "player_ids.h"
-#include "player_state.h"
+#include "recording/recording.h"
 #include "settings/player_settings.h"
+#include "settings/startup_settings.h"
 #include "station_file.h"
-#include "worker_threads.h"
 
 #include <commctrl.h>
 #include <objbase.h>

@@ -1,12 +1,13 @@
 #include "playback/resume.h"
 
 #include "connection.h"
-#include "player_ids.h"
 #include "player_state.h"
+#include "station_menu.h"
+
+#include "player_ids.h"
 #include "settings/player_settings.h"
 #include "settings/whole_file.h"
 #include "station_file.h"
-#include "station_menu.h"
 
 #include <commctrl.h>
 
@@ -72,11 +73,11 @@ void remember_chosen_station(int row) {
     save_current_player_settings();
 }
 
-void remember_volume(int position, bool settled) {
+void remember_volume(bool settled) {
     player_settings &settings = current_player_settings();
     if (!settings.resume)
         return;
-    settings.volume = position;
+    settings.volume = slider_position();
     if (settled)
         save_current_player_settings();
 }

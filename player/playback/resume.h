@@ -11,8 +11,8 @@ void set_resume_enabled(bool on);
 
 // A station of the list was chosen (row index).
 void remember_chosen_station(int row);
-// The volume slider moved to position; settled once the user let go of it.
-void remember_volume(int position, bool settled);
+// The volume slider moved (or the window closes); settled once the user let go of it.
+void remember_volume(bool settled);
 
 // Start-up, once the window shows: sets the remembered volume and chooses the remembered
 // station. False (and nothing done) when resume is off or the list no longer has it.

@@ -1,13 +1,13 @@
 #include "playback/station_link.h"
 
 #include "connection.h"
-#include "player_ids.h"
 #include "player_state.h"
-#include "playback/station_link_text.h"
-#include "recording.h"
+#include "station_link_text.h"
+#include "station_menu.h"
+
+#include "player_ids.h"
 #include "settings/whole_file.h"
 #include "station_file.h"
-#include "station_menu.h"
 
 #include <windows.h>
 
@@ -42,8 +42,8 @@ bool shows_connection_state(const std::wstring &line) {
     return line.empty();
 }
 
+// A running recording is finished first, by the hook the connection runs.
 void connect_to_link() {
-    stop_recording(true);
     start_connection_worker(playing_link_address.c_str());
 }
 

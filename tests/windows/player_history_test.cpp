@@ -5,6 +5,7 @@
 
 #include "../native/csv_rows.h"
 #include "history/song_history.h"
+#include "playback/window_messages.h"
 #include "settings/whole_file.h"
 
 #include <commctrl.h>

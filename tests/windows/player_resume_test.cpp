@@ -3,7 +3,8 @@
 // player already running.
 #include "player_playback_fixture.h"
 
-#include "connection.h"
+#include "playback/connection.h"
+#include "playback/window_messages.h"
 #include "settings/player_settings.h"
 #include "settings/whole_file.h"
 

@@ -1,3 +1,4 @@
+// The program's entry: everything else is in player_core, which the tests link too.
 #include "player_main.h"
 
 #include "playback/station_link_text.h"

@@ -1,8 +1,8 @@
 #include "taskbar_button.h"
 
-#include "connection.h"
+#include "playback/connection.h"
+#include "playback/player_state.h"
 #include "player_ids.h"
-#include "player_state.h"
 
 #include <shobjidl.h>
 
@@ -104,18 +104,19 @@ void update_taskbar_buttons() {
     THUMBBUTTON buttons[2];
     describe_buttons(buttons);
     taskbar->ThumbBarUpdateButtons(main_window, 2, buttons);
+    show_buffering_progress();
 }
 
-void show_buffering_progress(int percent) {
+void show_buffering_progress() {
     if (!taskbar)
         return;
+    const int percent = buffering_percent();
+    if (percent < 0) {
+        taskbar->SetProgressState(main_window, TBPF_NOPROGRESS);
+        return;
+    }
     taskbar->SetProgressState(main_window, TBPF_NORMAL);
     taskbar->SetProgressValue(main_window, static_cast<ULONGLONG>(percent), 100);
-}
-
-void end_buffering_progress() {
-    if (taskbar)
-        taskbar->SetProgressState(main_window, TBPF_NOPROGRESS);
 }
 
 void release_taskbar_button() {

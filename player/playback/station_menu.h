@@ -1,5 +1,6 @@
 // The Stations pop-up menu: built from stations.ini at set-up, one sub-menu per group row,
-// check marks on the chosen station and its group. All on the window's thread.
+// check marks on the chosen station and its group. A choice or Play first finishes a running
+// recording (through the connection's hook). All on the window's thread.
 #pragma once
 
 // Fills station_menus[0] (already created) and station_urls from the station list.

@@ -1,6 +1,7 @@
 #include "player_state.h"
 
 #include "player_ids.h"
+#include "window_messages.h"
 
 HWND main_window;
 char **station_urls;
@@ -13,12 +14,6 @@ std::atomic<int> request_serial;
 std::atomic<HSTREAM> current_stream;
 std::atomic<bool> stream_is_wma;
 CRITICAL_SECTION stream_lock;
-
-wchar_t *record_target;
-HENCODE encoder_handle;
-bool recording_started;
-char proxy_setting[proxy_setting_size];
-char encoder_options[encoder_options_size];
 
 namespace {
 

@@ -6,9 +6,7 @@
 
 #include <windows.h>
 
-// Posted by the controls' thread with a media_command in wparam.
-#define WM_SYSTEM_MEDIA_BUTTON (WM_APP + 4)
-
+// A press in the controls reaches the window as WM_SYSTEM_MEDIA_BUTTON (window_messages.h).
 // Set-up: true when the system has the controls and took the window.
 bool attach_system_media_controls(HWND window);
 bool system_media_controls_attached();

@@ -1,4 +1,4 @@
-#include "worker_threads.h"
+#include "connection_workers.h"
 
 #include <windows.h>
 

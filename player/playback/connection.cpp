@@ -1,11 +1,10 @@
 #include "connection.h"
 
+#include "connection_workers.h"
 #include "now_playing.h"
 #include "player_ids.h"
 #include "player_state.h"
-#include "recording.h"
-#include "taskbar_button.h"
-#include "worker_threads.h"
+#include "window_messages.h"
 
 #include <atomic>
 #include <cstdint>
@@ -20,6 +19,13 @@ const DWORD stream_flags = BASS_STREAM_BLOCK | BASS_STREAM_STATUS | BASS_STREAM_
 // From a connection request until Stop, the end of the stream or a failed connection. Set
 // on the window's thread; workers and library threads clear it.
 std::atomic<bool> running{false};
+
+// The recorder's finishing, installed at set-up (set_before_stream_stops). Window's thread.
+void do_nothing() {}
+void (*before_stream_stops)() = do_nothing;
+
+// What the last tick of the buffering poll saw; -1 when no poll runs. Window's thread.
+int shown_buffering = -1;
 
 // Any thread: the playing state changed; the window's thread tells the system (media
 // controls, taskbar) when it reads the message.
@@ -73,7 +79,7 @@ unsigned __stdcall connection_worker(void *argument) {
     if (!stream) {
         set_running(false);
         set_line_text(IDC_STATION_LINE, "not playing");
-        show_error("Can't play the stream");
+        show_library_error("Can't play the stream");
         return 0;
     }
     stream_is_wma.store(BASS_ChannelGetTags(stream, BASS_TAG_WMA) != nullptr);
@@ -91,12 +97,20 @@ DWORD buffer_progress(HSTREAM stream) {
     const QWORD end = BASS_StreamGetFilePosition(stream, BASS_FILEPOS_END);
     if (end == 0) // nothing to measure against; keep polling instead of dividing by zero
         return 0;
-    return static_cast<DWORD>(static_cast<QWORD>(static_cast<DWORD>(buffered * 100)) / end);
+    // Intended: b x 100 is kept to 32 bits, so a buffer above 42,949,672 bytes wraps; only
+    // the division is 64-bit.
+    const DWORD scaled = buffered * 100;
+    return static_cast<DWORD>(QWORD{scaled} / end);
 }
 
 } // namespace
 
+void set_before_stream_stops(void (*hook)()) {
+    before_stream_stops = hook ? hook : do_nothing;
+}
+
 void start_connection_worker(const char *url) {
+    before_stream_stops();
     char *url_copy = _strdup(url);
     if (!url_copy)
         return;
@@ -119,7 +133,7 @@ void status_timer_tick() {
     const QWORD connected = BASS_StreamGetFilePosition(stream, BASS_FILEPOS_CONNECTED);
     if (connected == static_cast<QWORD>(-1)) {
         // The stream ended and was freed while buffering: nothing will ever play.
-        KillTimer(main_window, STATUS_TIMER_ID);
+        stop_status_timer();
         set_running(false);
         set_line_text(IDC_STATION_LINE, "not playing");
         return;
@@ -129,16 +143,29 @@ void status_timer_tick() {
         char text[32];
         std::snprintf(text, sizeof text, "buffering... %d%%", static_cast<int>(progress));
         set_line_text(IDC_STATION_LINE, text);
-        show_buffering_progress(static_cast<int>(progress));
+        shown_buffering = static_cast<int>(progress);
         return;
     }
-    KillTimer(main_window, STATUS_TIMER_ID);
-    end_buffering_progress();
+    stop_status_timer();
     // An older request that failed after this one was made cleared the flag: this plays.
     set_running(true);
     begin_now_playing();
     BASS_ChannelSetSync(stream, BASS_SYNC_END, 0, end_sync, nullptr);
     BASS_ChannelPlay(stream, FALSE);
+}
+
+void start_status_timer() {
+    if (!window_closing())
+        SetTimer(main_window, STATUS_TIMER_ID, STATUS_TIMER_PERIOD_MS, nullptr);
+}
+
+void stop_status_timer() {
+    KillTimer(main_window, STATUS_TIMER_ID);
+    shown_buffering = -1;
+}
+
+int buffering_percent() {
+    return shown_buffering;
 }
 
 void stop_command() {
@@ -147,15 +174,14 @@ void stop_command() {
 }
 
 void stop_playback() {
-    stop_recording(true);
+    before_stream_stops();
     // A tick after the stream is gone would only poll a dead handle.
-    KillTimer(main_window, STATUS_TIMER_ID);
-    end_buffering_progress();
+    stop_status_timer();
     BASS_StreamFree(current_stream.load());
     set_running(false);
 }
 
-void show_error(const char *text) {
+void show_library_error(const char *text) {
     // A closing window waits for its workers; a box nobody will answer must not hold one.
     if (window_closing())
         return;

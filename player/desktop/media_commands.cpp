@@ -1,11 +1,11 @@
 #include "media_commands.h"
 
-#include "connection.h"
-#include "player_ids.h"
-#include "player_state.h"
+#include "playback/connection.h"
+#include "playback/player_state.h"
 #include "playback/station_link.h"
+#include "playback/station_menu.h"
+#include "player_ids.h"
 #include "station_file.h"
-#include "station_menu.h"
 
 namespace {
 

@@ -1,14 +1,11 @@
-#include "window_appearance.h"
+#include "screen_reader.h"
 
 #include "player_ids.h"
 
-#include <dwmapi.h>
 #include <oleacc.h>
 
 namespace {
 
-// DWMWA_USE_IMMERSIVE_DARK_MODE, missing from older headers; systems without it refuse it.
-const DWORD dark_title_bar_attribute = 20;
 // UI Automation's LiveSetting property and its "polite" value, as documented for Win32
 // live regions.
 const GUID live_setting_property = {
@@ -35,16 +32,6 @@ IAccPropServices *annotations() {
 }
 
 } // namespace
-
-void follow_system_dark_mode(HWND window) {
-    DWORD light = 1;
-    DWORD size = sizeof light;
-    RegGetValueW(HKEY_CURRENT_USER,
-                 L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize",
-                 L"AppsUseLightTheme", RRF_RT_REG_DWORD, nullptr, &light, &size);
-    const BOOL dark = light == 0;
-    DwmSetWindowAttribute(window, dark_title_bar_attribute, &dark, sizeof dark);
-}
 
 // The "?" button shows a question mark; read out, it should say what it does. The
 // now-playing lines take their names from hidden labels in the dialog template.

@@ -2,7 +2,8 @@
 
 #include "media_commands.h"
 #include "media_controls_abi.h"
-#include "player_state.h"
+
+#include "playback/window_messages.h"
 
 #include <objbase.h>
 

@@ -3,9 +3,8 @@
 #include "connection.h"
 #include "player_ids.h"
 #include "player_state.h"
-#include "playback/resume.h"
-#include "playback/station_link.h"
-#include "recording.h"
+#include "resume.h"
+#include "station_link.h"
 #include "station_file.h"
 
 #include <cstdlib>
@@ -64,7 +63,6 @@ void choose_station(int command_id) {
     // Only a forged message can name a row that was never loaded.
     if (row >= station_total)
         return;
-    stop_recording(true);
     forget_station_link();
     remember_chosen_station(row);
     CheckMenuItem(station_menus[0], IDM_FIRST_STATION + current_station,
@@ -84,7 +82,6 @@ void play_current_station() {
     if (current_station == 0)
         return;
     SetFocus(main_window);
-    stop_recording(true);
     CheckMenuItem(station_menus[0], IDM_FIRST_STATION + current_station, MF_BYCOMMAND | MF_CHECKED);
     start_connection_worker(station_urls[current_station]);
 }

@@ -2,8 +2,6 @@
 // stream that current_stream names when each function runs.
 #pragma once
 
-#include <wchar.h>
-
 // Window's thread, once per stream when buffering ends: fills the frame and registers the
 // metadata syncs that keep the title current.
 void begin_now_playing();
@@ -11,6 +9,3 @@ void begin_now_playing();
 void update_title();
 // Any thread: shows the WMA header tags (title as station name, author as address).
 void show_wma_tags();
-// Returns a newly allocated UTF-16 copy of a station text (UTF-8, else Windows-1252); the
-// caller frees it with free().
-wchar_t *utf8_to_wide(const char *text);

@@ -8,9 +8,9 @@
 
 // Whether message is the taskbar's "TaskbarButtonCreated"; then sets up the button.
 bool handle_taskbar_message(UINT message);
-// Shows the current playing and recording state on the thumbnail buttons.
+// Shows the current playing and recording state on the thumbnail buttons, and the buffering.
 void update_taskbar_buttons();
-void show_buffering_progress(int percent);
-void end_buffering_progress();
+// Shows playback's buffering percentage as the button's progress bar; none when it is -1.
+void show_buffering_progress();
 // Window's destruction: lets go of the taskbar.
 void release_taskbar_button();
