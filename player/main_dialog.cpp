@@ -78,16 +78,9 @@ INT_PTR dispatch_system_message(HWND window, UINT message, WPARAM wparam, LPARAM
         return TRUE;
     if (message == WM_SYSCOMMAND && handle_history_system_command(window, wparam))
         return TRUE;
-    std::wstring argument;
     if (message == WM_COPYDATA &&
-        take_handed_over_argument(window, reinterpret_cast<const COPYDATASTRUCT *>(lparam),
-                                  argument)) {
-        if (!argument.empty()) {
-            set_pending_station_link(argument);
-            PostMessageW(window, WM_PLAY_STATION_LINK, 0, 0);
-        }
+        take_second_start(window, reinterpret_cast<const COPYDATASTRUCT *>(lparam)))
         return answer(window, TRUE);
-    }
     return FALSE;
 }
 

@@ -1,5 +1,10 @@
 #include "desktop/single_instance.h"
 
+#include "playback/station_link.h"
+#include "playback/window_messages.h"
+
+#include <algorithm>
+
 namespace {
 
 const wchar_t player_mutex_name[] = L"Local\\Brevora.Player";
@@ -82,13 +87,19 @@ void unmark_player_window(HWND window) {
     RemovePropW(window, window_mark);
 }
 
-bool take_handed_over_argument(HWND window, const COPYDATASTRUCT *data, std::wstring &argument) {
+bool take_second_start(HWND window, const COPYDATASTRUCT *data) {
     if (!data || data->dwData != hand_over_tag || data->cbData > argument_bytes_max ||
         data->cbData % sizeof(wchar_t) != 0 || (data->cbData && !data->lpData))
         return false;
-    argument.assign(static_cast<const wchar_t *>(data->lpData), data->cbData / sizeof(wchar_t));
+    std::wstring argument;
+    if (data->cbData)
+        argument.assign(static_cast<const wchar_t *>(data->lpData), data->cbData / sizeof(wchar_t));
     // A NUL inside would cut the path or address short where it is used.
-    argument = argument.substr(0, argument.find(L'\0'));
+    argument.resize(std::min(argument.size(), argument.find(L'\0')));
+    if (!argument.empty()) {
+        set_pending_station_link(argument);
+        PostMessageW(window, WM_PLAY_STATION_LINK, 0, 0);
+    }
     if (IsIconic(window))
         ShowWindow(window, SW_RESTORE);
     else if (!IsWindowVisible(window))

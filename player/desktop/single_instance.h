@@ -19,6 +19,7 @@ void release_single_player();
 void mark_player_window(HWND window);
 void unmark_player_window(HWND window);
 
-// Window's thread, on WM_COPYDATA: true when it is a second start's hand-over, whose argument
-// is then in argument (empty for none). Brings the window forward.
-bool take_handed_over_argument(HWND window, const COPYDATASTRUCT *data, std::wstring &argument);
+// Window's thread, on WM_COPYDATA: true when it is a second start's hand-over. Brings the
+// window forward and has it play the link handed over, if any, once the second start has been
+// answered (WM_PLAY_STATION_LINK).
+bool take_second_start(HWND window, const COPYDATASTRUCT *data);

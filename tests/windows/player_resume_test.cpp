@@ -172,6 +172,17 @@ TEST_F(PlayerStart, ASecondStartHandsItsLinkToTheFirst) {
     EXPECT_EQ(exit_code, 0u);
     EXPECT_TRUE(wait_for_call("BASS_ChannelPlay(22,0)"));
     EXPECT_TRUE(eventually([] { return !IsIconic(main_window); }));
+
+    // Another program's data, or a malformed hand-over, is left alone.
+    wchar_t link[] = L"http://127.0.0.1:9/other";
+    const ULONG_PTR hand_over_tag = 0x42524556;
+    const COPYDATASTRUCT refused[] = {{1, sizeof link, link},
+                                      {hand_over_tag, 3, link},
+                                      {hand_over_tag, 1 << 20, link},
+                                      {hand_over_tag, 8, nullptr}};
+    for (const COPYDATASTRUCT &data : refused)
+        EXPECT_EQ(SendMessageW(main_window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data)), 0)
+            << data.dwData << " " << data.cbData;
 }
 
 } // namespace
