@@ -2,6 +2,7 @@
 
 #include "connection.h"
 #include "player_state.h"
+#include "station_link.h"
 #include "station_menu.h"
 
 #include "player_ids.h"
@@ -55,7 +56,8 @@ void set_resume_enabled(bool on) {
     settings.resume = on;
     if (on) {
         settings.volume = slider_position();
-        if (station_running() && current_station < station_total) {
+        // A link is not remembered: the list may not have it at the next start.
+        if (station_running() && !station_link_chosen() && current_station < station_total) {
             settings.last_station_name = station_name(current_station);
             settings.last_station_url = station_urls[current_station];
         }

@@ -84,6 +84,10 @@ void forget_station_link() {
     playing_link_address.clear();
 }
 
+bool station_link_chosen() {
+    return !playing_link.empty();
+}
+
 std::wstring playing_station_address() {
     if (!playing_link.empty())
         return wide_from_utf8(playing_link_address);

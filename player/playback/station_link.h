@@ -19,6 +19,8 @@ bool play_pending_station_link();
 bool replay_station_link();
 // A station of the list was chosen: Play plays that one from now on.
 void forget_station_link();
+// The station last played is a link, not a row of the list.
+bool station_link_chosen();
 
 // The playing station's name: its name in the list, or for a link the stream's own name (its
 // address while the stream has told none). Empty when nothing plays.
