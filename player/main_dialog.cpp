@@ -6,17 +6,24 @@
 #include "desktop/media_commands.h"
 #include "desktop/notification_icon.h"
 #include "desktop/power_events.h"
+#include "desktop/single_instance.h"
 #include "desktop/taskbar_button.h"
 #include "desktop/tray_menu.h"
 #include "desktop/tray_options.h"
+#include "history/history_commands.h"
+#include "history/history_window.h"
 #include "playback/connection.h"
+#include "playback/resume.h"
 #include "playback/sleep_timer.h"
+#include "playback/station_link.h"
 #include "playback/station_menu.h"
 #include "playback/volume.h"
 #include "playback/window_messages.h"
 #include "player_ids.h"
 #include "recording/recording.h"
 #include "window_setup.h"
+
+#include <commctrl.h>
 
 namespace {
 
@@ -36,6 +43,12 @@ INT_PTR dispatch_command(HWND window, int command_id) {
         return TRUE;
     case IDC_RECORD:
         record_command();
+        return TRUE;
+    case IDM_COPY_TITLE:
+        copy_song_title(window);
+        return TRUE;
+    case IDM_HISTORY:
+        open_history_window(window);
         return TRUE;
     case IDC_THUMB_PLAY_STOP:
         run_media_command(media_command::play_pause);
@@ -68,11 +81,14 @@ INT_PTR dispatch_system_message(HWND window, UINT message, WPARAM wparam, LPARAM
     }
     if (handle_taskbar_message(message) || handle_taskbar_created(message))
         return TRUE;
+    if (message == WM_COPYDATA &&
+        take_second_start(window, reinterpret_cast<const COPYDATASTRUCT *>(lparam)))
+        return answer(window, TRUE);
     return FALSE;
 }
 
 // The player's own messages (window_messages.h).
-INT_PTR dispatch_player_message(UINT message, WPARAM wparam, LPARAM lparam) {
+INT_PTR dispatch_player_message(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case WM_SYSTEM_MEDIA_BUTTON:
         if (wparam <= static_cast<WPARAM>(media_command::previous))
@@ -84,6 +100,14 @@ INT_PTR dispatch_player_message(UINT message, WPARAM wparam, LPARAM lparam) {
         return TRUE;
     case WM_NOW_PLAYING_CHANGED:
         show_now_playing_to_desktop();
+        history_title_changed(window);
+        return TRUE;
+    case WM_START_PLAYING:
+        if (!play_pending_station_link())
+            resume_last_station();
+        return TRUE;
+    case WM_PLAY_STATION_LINK:
+        play_pending_station_link();
         return TRUE;
     case WM_START_STATUS_TIMER:
         start_status_timer();
@@ -128,6 +152,7 @@ INT_PTR CALLBACK player_dialog(HWND window, UINT message, WPARAM wparam, LPARAM 
         return FALSE;
     case WM_HSCROLL:
         follow_volume_slider(reinterpret_cast<HWND>(lparam));
+        remember_volume(LOWORD(wparam) == TB_ENDTRACK);
         return FALSE;
     case WM_TIMER:
         if (wparam == SLEEP_TIMER_ID) {
@@ -147,7 +172,8 @@ INT_PTR CALLBACK player_dialog(HWND window, UINT message, WPARAM wparam, LPARAM 
         return FALSE;
     case WM_SYSCOMMAND:
         // The system keeps the low four bits for itself.
-        if (handle_tray_system_command(static_cast<int>(wparam & 0xFFF0)))
+        if (handle_tray_system_command(static_cast<int>(wparam & 0xFFF0)) ||
+            handle_history_system_command(window, wparam))
             return TRUE;
         return (wparam & 0xFFF0) == SC_CLOSE && close_to_tray_if_chosen();
     case WM_POWERBROADCAST:
@@ -155,6 +181,7 @@ INT_PTR CALLBACK player_dialog(HWND window, UINT message, WPARAM wparam, LPARAM 
         return answer(window, TRUE);
     case WM_CLOSE:
         stop_recording(false);
+        remember_volume(true);
         EndDialog(window, 0);
         return FALSE;
     case WM_DESTROY:
@@ -162,7 +189,7 @@ INT_PTR CALLBACK player_dialog(HWND window, UINT message, WPARAM wparam, LPARAM 
         return FALSE;
     default:
         if (message >= WM_APP && message <= 0xBFFF)
-            return dispatch_player_message(message, wparam, lparam);
+            return dispatch_player_message(window, message, wparam, lparam);
         return dispatch_system_message(window, message, wparam, lparam);
     }
 }

@@ -11,19 +11,16 @@
 
 #include "playback/connection.h"
 #include "playback/player_state.h"
+#include "playback/station_link.h"
 #include "player_ids.h"
 
 namespace {
 
 // The station (its name in the Stations menu) and the song, for the system's media controls.
 void show_texts_to_media_controls() {
-    wchar_t station_name[256] = L"";
-    if (station_running())
-        GetMenuStringW(station_menus[0], IDM_FIRST_STATION + current_station, station_name,
-                       sizeof station_name / sizeof(wchar_t), MF_BYCOMMAND);
     wchar_t song_title[512] = L"";
     GetDlgItemTextW(main_window, IDC_TITLE_LINE, song_title, sizeof song_title / sizeof(wchar_t));
-    show_media_texts(station_name, song_title);
+    show_media_texts(playing_station_name().c_str(), song_title);
 }
 
 } // namespace

@@ -1,6 +1,5 @@
 #include "desktop/tray_menu.h"
 
-#include "desktop/clipboard_text.h"
 #include "desktop/tray_options.h"
 #include "playback/player_state.h"
 #include "player_ids.h"
@@ -28,7 +27,9 @@ HMENU create_tray_menu() {
     AppendMenuW(menu, MF_STRING | check_flag(box_checked(IDC_SONGS)), IDM_TRAY_SONGS, L"Songs");
     AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(create_sleep_menu()), L"Sleep timer");
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING, IDM_COPY_SONG_TITLE, L"Copy song title");
+    // The main window's own commands: Ctrl+C's copy, Ctrl+H's History window.
+    AppendMenuW(menu, MF_STRING, IDM_COPY_TITLE, L"Copy song title");
+    AppendMenuW(menu, MF_STRING, IDM_HISTORY, L"History...");
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(menu, MF_STRING, IDM_EXIT, L"Exit");
     return menu;
@@ -54,9 +55,6 @@ bool handle_tray_menu_command(int command_id) {
     case IDM_TRAY_SONGS:
         CheckDlgButton(main_window, IDC_SONGS,
                        box_checked(IDC_SONGS) ? BST_UNCHECKED : BST_CHECKED);
-        return true;
-    case IDM_COPY_SONG_TITLE:
-        copy_text_to_clipboard(main_window, control_text(main_window, IDC_TITLE_LINE));
         return true;
     case IDM_EXIT:
         // As the close box does without "Close to tray": a recording is finished and named.

@@ -30,6 +30,13 @@
 // (RETRY_TIMER_ID) and connects again, unless a newer request or Stop came first
 // (playback/connection.h).
 #define WM_RETRY_CONNECTION (WM_APP + 7)
+// Posted by the window's own set-up: the window plays the command line's station link, or
+// else resumes the last station (playback/station_link.h, playback/resume.h).
+#define WM_START_PLAYING (WM_APP + 8)
+// Posted by the window to itself when a second start handed over a link (WM_COPYDATA,
+// desktop/single_instance.h), so that the second start is answered at once: the window
+// plays the link.
+#define WM_PLAY_STATION_LINK (WM_APP + 9)
 
 // WM_TIMER with this identifier, every STATUS_TIMER_PERIOD_MS from WM_START_STATUS_TIMER
 // until buffering ends or Stop: the window polls the buffering (status_timer_tick).
@@ -41,6 +48,9 @@
 // WM_TIMER with this identifier once, the pause before a failed connection is tried again.
 #define RETRY_TIMER_ID 3
 
+// WM_COPYDATA from a second start of the program (another process), tagged as desktop/
+// single_instance.h says: its station link, or nothing; the window comes forward.
+//
 // Messages whose identifiers the system registers at run time by name (RegisterWindowMessage):
 // - "TaskbarButtonCreated", sent by the taskbar on the window's thread when the program's
 //   button exists (again after Explorer restarted): the window adds its thumbnail buttons

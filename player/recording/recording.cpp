@@ -4,6 +4,7 @@
 
 #include "playback/connection.h"
 #include "playback/player_state.h"
+#include "playback/station_link.h"
 #include "playback/stream_title.h"
 #include "player_ids.h"
 #include "settings/startup_settings.h"
@@ -47,14 +48,8 @@ void CALLBACK song_finished(HENCODE, DWORD flags, DWORD tag_type, const char *ta
 
 void note_station() {
     recording_station.name = window_text(IDC_STATION_LINE);
-    recording_station.address.clear();
-    if (current_station >= 0 && current_station < station_total && station_urls[current_station]) {
-        wchar_t address[record_target_size] = L"";
-        MultiByteToWideChar(CP_ACP, 0, station_urls[current_station], -1, address,
-                            record_target_size);
-        address[record_target_size - 1] = L'\0';
-        recording_station.address = reinterpret_cast<const char16_t *>(address);
-    }
+    const std::wstring address = playing_station_address();
+    recording_station.address.assign(address.begin(), address.end());
 }
 
 void start_recording() {

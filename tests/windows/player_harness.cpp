@@ -3,6 +3,7 @@
 #include "player_main.h"
 #include "playback/player_state.h"
 #include "settings/player_settings.h"
+#include "settings/whole_file.h"
 #include "station_file.h"
 
 #include <cstdio>
@@ -11,10 +12,22 @@
 #include <fstream>
 #include <sstream>
 
+namespace {
+
+// The files the player keeps beside the program (the test program here): each test starts
+// without them and leaves none behind.
+void remove_player_files() {
+    for (const wchar_t *name :
+         {L"brevora.ini", L"history.csv", L"history.csv.bad", L"history.csv.bad.2"})
+        DeleteFileW(path_beside_program(name).c_str());
+}
+
+} // namespace
+
 void PlayerHarness::SetUp() {
     locate_station_file();
     DeleteFileA(ini_path);
-    DeleteFileW(player_settings_path().c_str());
+    remove_player_files();
     ended_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 }
 
@@ -27,7 +40,7 @@ void PlayerHarness::TearDown() {
     }
     CloseHandle(ended_event);
     DeleteFileA(ini_path);
-    DeleteFileW(player_settings_path().c_str());
+    remove_player_files();
 }
 
 void PlayerHarness::write_player_settings(const std::string &content, const call_site &where) {
@@ -53,7 +66,7 @@ bool PlayerHarness::start_player() {
     player_thread = std::thread([this] {
         if (before_start)
             before_start();
-        exit_code = player_main();
+        exit_code = player_main(start_argument.empty() ? nullptr : start_argument.c_str());
         player_ended = true;
         SetEvent(ended_event);
     });

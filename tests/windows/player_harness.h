@@ -42,6 +42,8 @@ class PlayerHarness : public ::testing::Test {
 
     // Runs on the player's thread just before the player starts (tests set up COM there).
     std::function<void()> before_start;
+    // The command line's station link the player starts with; empty for none.
+    std::wstring start_argument;
     std::thread player_thread;
     int exit_code = -1;
     std::atomic<bool> player_ended{false};

@@ -302,8 +302,9 @@ TEST_F(Tray, MenuItemsDoWhatTheirButtonsDo) {
     for (const menu_item &item : items)
         texts.push_back(item.text);
     EXPECT_EQ(texts, (std::vector<std::wstring>{L"Stations", L"Play", L"Stop", L"Record", L"Songs",
-                                                L"Sleep timer", L"Copy song title", L"Exit"}));
-    ASSERT_EQ(items.size(), 8u);
+                                                L"Sleep timer", L"Copy song title", L"History...",
+                                                L"Exit"}));
+    ASSERT_EQ(items.size(), 9u);
     EXPECT_EQ(items[0].sub_menu, station_menus[0]); // the Stations button's own menu
     EXPECT_NE(items[5].sub_menu, nullptr);
     EXPECT_FALSE(items[3].checked || items[4].checked);
@@ -318,7 +319,7 @@ TEST_F(Tray, MenuItemsDoWhatTheirButtonsDo) {
     EXPECT_EQ(IsDlgButtonChecked(main_window, IDC_SONGS), BST_CHECKED);
     icon_click(WM_RBUTTONUP);
     items = read_tray_menu();
-    ASSERT_EQ(items.size(), 8u);
+    ASSERT_EQ(items.size(), 9u);
     EXPECT_TRUE(items[3].checked && items[4].checked);
 
     menu_command(item_id(items, L"Copy song title"));
@@ -335,6 +336,11 @@ TEST_F(Tray, MenuItemsDoWhatTheirButtonsDo) {
     EXPECT_EQ(window_title(), "Brevora");
     menu_command(item_id(items, L"Play"));
     ASSERT_TRUE(wait_for_plays(2));
+    menu_command(item_id(items, L"History..."));
+    EXPECT_TRUE(eventually([] {
+        const HWND history = FindWindowW(nullptr, L"History");
+        return history && GetWindow(history, GW_OWNER) == main_window;
+    }));
     menu_command(item_id(items, L"Exit"));
     EXPECT_EQ(WaitForSingleObject(ended_event, 10000), static_cast<DWORD>(WAIT_OBJECT_0));
 }
