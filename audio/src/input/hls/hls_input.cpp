@@ -5,6 +5,7 @@
 #include "input/hls/hls_mp4_init.h"
 #include "input/hls/hls_playlist.h"
 #include "input/hls/hls_segment.h"
+#include "input/net/io_failure.h"
 
 #include "core/debug_log.h"
 
@@ -117,9 +118,8 @@ std::optional<std::string> hls_input::fetch_body(const url &target, size_t limit
         answer->body->read_up_to(limit + 1, clock_type::time_point::max(),
                                  std::chrono::milliseconds(options_.timeout_ms), &body);
     if (status != io_status::ok) {
-        *failure = {status == io_status::failed ? BASS_ERROR_FILEOPEN : BASS_ERROR_TIMEOUT,
-                    status == io_status::failed ? "the connection failed" : "the body stalled",
-                    answer->head.status_line};
+        *failure = io_failure(status, "reading the stalled body", "the connection failed",
+                              answer->head.status_line);
     } else if (body.size() > limit) {
         *failure = {BASS_ERROR_FILEFORM, "larger than allowed", answer->head.status_line};
     } else {
