@@ -7,8 +7,6 @@
 #include "input/hls/hls_segment.h"
 #include "input/net/io_failure.h"
 
-#include "core/debug_log.h"
-
 #include "brevora_audio.h"
 
 #include <algorithm>
@@ -31,11 +29,6 @@ clock_type::duration seconds(double value) {
         std::chrono::duration<double>(std::clamp(value, min_reload_seconds, max_reload_seconds)));
 }
 
-void log_line(const url &where, const std::string &text) {
-    if (debug_log_enabled())
-        debug_log_line(where.without_userinfo() + ": " + text);
-}
-
 class hls_input final : public network_input {
   public:
     hls_input(const connect_options &options, input_listener &listener,
@@ -54,9 +47,6 @@ class hls_input final : public network_input {
     uint32_t bitrate_kbps() const override { return kbps_; }
 
   private:
-    clock_type::time_point deadline_from_now() const {
-        return clock_type::now() + std::chrono::milliseconds(options_.timeout_ms);
-    }
     // The whole body of target, at most limit bytes; a stall of timeout_ms fails it. head
     // and final_url (after redirects) are filled when not null.
     std::optional<std::string> fetch_body(const url &target, size_t limit, response_head *head,
@@ -105,7 +95,7 @@ std::optional<std::string> hls_input::fetch_body(const url &target, size_t limit
                                                  response_head *head, connect_failure *failure,
                                                  url *final_url) {
     std::optional<http_answer> answer =
-        fetch(target, options_, deadline_from_now(), stop_, failure);
+        fetch(target, options_, deadline_from_now(options_), stop_, failure);
     if (!answer)
         return std::nullopt;
     if (head)
@@ -226,7 +216,7 @@ std::optional<aes_block> hls_input::key_for(const hls_segment &segment) {
     connect_failure failure;
     std::optional<std::string> body = fetch_body(*key_url, 17, nullptr, &failure);
     if (!body || body->size() != 16) {
-        log_line(*key_url, "not an AES-128 key");
+        log_stream_line(*key_url, "not an AES-128 key");
         return std::nullopt;
     }
     if (keys_.size() == max_cached_keys)
@@ -240,7 +230,8 @@ std::optional<aes_block> hls_input::key_for(const hls_segment &segment) {
 bool hls_input::load_segment(const hls_segment &segment) {
     std::optional<url> segment_url = resolve_reference(media_url_, segment.uri);
     if (!segment_url || segment.key.unsupported) {
-        log_line(media_url_, "segment " + std::to_string(segment.sequence) + " cannot be played");
+        log_stream_line(media_url_,
+                        "segment " + std::to_string(segment.sequence) + " cannot be played");
         return false;
     }
     connect_failure failure;
@@ -252,7 +243,7 @@ bool hls_input::load_segment(const hls_segment &segment) {
         std::optional<aes_block> key = key_for(segment);
         if (!key ||
             !decrypt_aes128(*bytes, *key, segment.key.iv.value_or(sequence_iv(segment.sequence)))) {
-            log_line(*segment_url, "the segment does not decrypt");
+            log_stream_line(*segment_url, "the segment does not decrypt");
             return false;
         }
     }
@@ -291,9 +282,9 @@ void hls_input::take_new_segments(const hls_media_playlist &playlist) {
         if (segment.sequence < next_sequence_)
             continue;
         if (segment.sequence > next_sequence_)
-            log_line(media_url_, "skipping segments " + std::to_string(next_sequence_) + " to " +
-                                     std::to_string(segment.sequence - 1) +
-                                     ", gone from the playlist");
+            log_stream_line(media_url_, "skipping segments " + std::to_string(next_sequence_) +
+                                            " to " + std::to_string(segment.sequence - 1) +
+                                            ", gone from the playlist");
         queue_.push_back(segment);
         next_sequence_ = segment.sequence + 1;
     }
@@ -322,10 +313,11 @@ int hls_input::next_segment() {
             return -1;
         if (clock_type::now() - last_audio_ > stall_limit()) {
             if (retried_) {
-                log_line(media_url_, "no segment played after reconnecting, the stream ends");
+                log_stream_line(media_url_,
+                                "no segment played after reconnecting, the stream ends");
                 return 0;
             }
-            log_line(media_url_, "no segment played within the time-out, reconnecting");
+            log_stream_line(media_url_, "no segment played within the time-out, reconnecting");
             retried_ = true;
             last_audio_ = clock_type::now();
             next_reload_ = clock_type::now();

@@ -371,4 +371,10 @@ void log_failure(const std::string &unparsed, const connect_failure &failure) {
     }
 }
 
+void log_stream_line(const url &where, const std::string &text) {
+    if (debug_log_enabled()) {
+        debug_log_line(where.without_userinfo() + ": " + text);
+    }
+}
+
 } // namespace audio
