@@ -11,8 +11,6 @@
 
 namespace audio {
 
-// Variants above this bitrate are only tried when none at or below it plays.
-constexpr uint32_t max_hls_variant_bandwidth = 320000;
 // A segment larger than this is not audio; it is skipped.
 constexpr size_t max_hls_segment_size = 8 * 1024 * 1024;
 

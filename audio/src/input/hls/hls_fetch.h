@@ -1,0 +1,33 @@
+// Fetching for the HLS input: a playlist, segment, key or initialisation section read whole
+// into memory, each capped in size, each ending in its bytes or a logged failure.
+//
+// Threads: the stream's download thread; the stop_signal may be set from any thread.
+#pragma once
+
+#include "input/http/http_connection.h"
+
+#include <optional>
+#include <string>
+
+namespace audio {
+
+class hls_fetcher {
+  public:
+    hls_fetcher(const connect_options &options, const stop_signal &stop)
+        : options_(options), stop_(stop) {}
+
+    // The whole body of target, at most `limit` bytes; a stall of the time-out fails it.
+    // `head` and `final_url` (after redirects) are filled when not null. On failure nullopt
+    // with *failure set and logged.
+    std::optional<std::string> body(const url &target, size_t limit, response_head *head,
+                                    connect_failure *failure, url *final_url = nullptr) const;
+
+    const connect_options &options() const { return options_; }
+    bool stopped() const { return stop_.requested(); }
+
+  private:
+    const connect_options &options_;
+    const stop_signal &stop_;
+};
+
+} // namespace audio
