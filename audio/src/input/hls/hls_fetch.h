@@ -22,7 +22,12 @@ class hls_fetcher {
     std::optional<std::string> body(const url &target, size_t limit, response_head *head,
                                     connect_failure *failure, url *final_url = nullptr) const;
 
-    const connect_options &options() const { return options_; }
+    // The same for a caller that needs only the bytes: why it failed is logged.
+    std::optional<std::string> body(const url &target, size_t limit) const {
+        connect_failure failure;
+        return body(target, limit, nullptr, &failure);
+    }
+
     bool stopped() const { return stop_.requested(); }
 
   private:

@@ -53,6 +53,8 @@ class hls_input final : public network_input {
     void forget_variant();
     // Makes pending_ hold the next segment's audio: 1, or 0 at the end, -1 when stopped.
     int next_segment();
+    // Takes the first queued segment: true when its audio is pending.
+    bool load_next_queued();
     bool load_segment(const hls_segment &segment);
     // The initialisation section a segment names, when the decoder has not had it yet:
     // false when it is needed and does not load.
@@ -132,12 +134,8 @@ connect_failure hls_input::open_media(const url &media_url, const std::string &t
     // The stream must start with audio: a variant whose first segments fail is dead.
     const size_t tries = std::min<size_t>(queue_.size(), 2);
     for (size_t i = 0; i < tries; ++i) {
-        hls_segment segment = queue_.front();
-        queue_.pop_front();
-        if (load_segment(segment)) {
-            timing_.segment_played();
+        if (load_next_queued())
             return {};
-        }
         if (stop_.requested())
             return {BASS_ERROR_TIMEOUT, "stopped"};
     }
@@ -166,12 +164,19 @@ bool hls_input::load_init_section(const hls_segment &segment, std::string *secti
     *name = map_url->without_userinfo();
     if (*name == map_name_)
         return true;
-    connect_failure failure;
-    std::optional<std::string> map =
-        fetcher_.body(*map_url, max_init_section_size, nullptr, &failure);
+    std::optional<std::string> map = fetcher_.body(*map_url, max_init_section_size);
     if (!map)
         return false;
     *section = std::move(*map);
+    return true;
+}
+
+bool hls_input::load_next_queued() {
+    hls_segment segment = queue_.front();
+    queue_.pop_front();
+    if (!load_segment(segment))
+        return false;
+    timing_.segment_played();
     return true;
 }
 
@@ -182,9 +187,7 @@ bool hls_input::load_segment(const hls_segment &segment) {
                         "segment " + std::to_string(segment.sequence) + " cannot be played");
         return false;
     }
-    connect_failure failure;
-    std::optional<std::string> bytes =
-        fetcher_.body(*segment_url, max_hls_segment_size, nullptr, &failure);
+    std::optional<std::string> bytes = fetcher_.body(*segment_url, max_hls_segment_size);
     if (!bytes)
         return false;
     if (segment.key.encrypted) {
@@ -230,9 +233,7 @@ void hls_input::take_new_segments(const hls_media_playlist &playlist) {
 
 void hls_input::reload() {
     const uint64_t before = next_sequence_;
-    connect_failure failure;
-    std::optional<std::string> text =
-        fetcher_.body(media_url_, max_hls_playlist_size, nullptr, &failure);
+    std::optional<std::string> text = fetcher_.body(media_url_, max_hls_playlist_size);
     std::optional<hls_media_playlist> playlist =
         text ? parse_hls_media_playlist(*text) : std::nullopt;
     if (playlist) {
@@ -258,12 +259,8 @@ int hls_input::next_segment() {
             break;
         }
         if (!queue_.empty()) {
-            hls_segment segment = queue_.front();
-            queue_.pop_front();
-            if (load_segment(segment)) {
-                timing_.segment_played();
+            if (load_next_queued())
                 return 1;
-            }
             continue;
         }
         if (ended_)
