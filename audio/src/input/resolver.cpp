@@ -73,7 +73,8 @@ connect_failure resolver::try_url(const url &target, int depth, bool windows_med
     if (is_windows_media_answer(answer->head)) {
         if (windows_media)
             return play(std::move(*answer), {}, true);
-        return try_url(answer->final_url, depth, true);
+        // The same URL as a Windows Media session: still reached the way it was.
+        return try_url(answer->final_url, depth, true, via_entry_ref);
     }
     return try_answer(std::move(*answer), depth, via_entry_ref);
 }
