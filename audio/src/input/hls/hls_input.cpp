@@ -164,7 +164,7 @@ bool hls_input::load_init_section(const hls_segment &segment, std::string *secti
     *name = map_url->without_userinfo();
     if (*name == map_name_)
         return true;
-    std::optional<std::string> map = fetcher_.body(*map_url, max_init_section_size);
+    std::optional<std::string> map = fetcher_.body(*map_url, max_init_section_size, 0);
     if (!map)
         return false;
     *section = std::move(*map);
@@ -187,7 +187,8 @@ bool hls_input::load_segment(const hls_segment &segment) {
                         "segment " + std::to_string(segment.sequence) + " cannot be played");
         return false;
     }
-    std::optional<std::string> bytes = fetcher_.body(*segment_url, max_hls_segment_size);
+    std::optional<std::string> bytes =
+        fetcher_.body(*segment_url, max_hls_segment_size, segment.duration);
     if (!bytes)
         return false;
     if (segment.key.encrypted) {
@@ -233,7 +234,8 @@ void hls_input::take_new_segments(const hls_media_playlist &playlist) {
 
 void hls_input::reload() {
     const uint64_t before = next_sequence_;
-    std::optional<std::string> text = fetcher_.body(media_url_, max_hls_playlist_size);
+    std::optional<std::string> text =
+        fetcher_.body(media_url_, max_hls_playlist_size, timing_.target_seconds());
     std::optional<hls_media_playlist> playlist =
         text ? parse_hls_media_playlist(*text) : std::nullopt;
     if (playlist) {

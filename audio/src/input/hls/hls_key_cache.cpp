@@ -11,7 +11,7 @@ std::optional<aes_block> hls_key_cache::key(const url &key_url, const hls_fetche
         return known->second;
     aes_block key;
     // One byte more than a key tells a longer answer from a key.
-    std::optional<std::string> body = fetcher.body(key_url, key.size() + 1);
+    std::optional<std::string> body = fetcher.body(key_url, key.size() + 1, 0);
     if (!body || body->size() != key.size()) {
         log_stream_line(key_url, "not an AES-128 key");
         return std::nullopt;

@@ -33,6 +33,7 @@ class hls_reload_timing {
     // nothing new.
     void reloaded(bool advanced);
     void segment_played();
+    double target_seconds() const { return target_seconds_; }
 
     enum class stall { none, reconnect, give_up };
     // No segment for the stall limit: the first time, reconnect (reload at once and give it

@@ -17,7 +17,7 @@ connect_failure open_first_variant(const url &playlist_url, const std::string &m
         response_head media_head;
         url final_url;
         std::optional<std::string> media_text =
-            fetcher.body(*media_url, max_hls_playlist_size, &media_head, &failure, &final_url);
+            fetcher.body(*media_url, max_hls_playlist_size, 0, &media_head, &failure, &final_url);
         if (!media_text)
             continue;
         failure = open(variants[index], final_url, *media_text, media_head);
