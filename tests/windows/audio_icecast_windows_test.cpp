@@ -126,6 +126,37 @@ TEST(AudioIcecastWindows, PlaysOpusAndOggFlacMountsAtTheirPitch) {
     }
 }
 
+// HE-AAC stations, whose ADTS headers give only the AAC core's half rate (and for v2 one
+// channel): the full rate and the stereo are found in the audio, so the tone keeps its pitch.
+TEST(AudioIcecastWindows, PlaysHeAacMountsAtTheirPitchWithTheFullRateAndTwoChannels) {
+    int port = icecast_port();
+    ASSERT_NE(port, 0) << "no Icecast port from the fixture";
+    struct {
+        const char *mount;
+        DWORD freq;
+        int tone_hz;
+    } cases[] = {{"he-aac-v1.aac", 44100, 880},
+                 {"he-aac-v2.aac", 44100, 660},
+                 {"he-aac-v2-48k.aac", 48000, 740}};
+    for (const auto &each : cases) {
+        SCOPED_TRACE(each.mount);
+        ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
+        played_tone tone;
+        std::string url = "http://127.0.0.1:" + std::to_string(port) + "/" + each.mount;
+        HSTREAM s = BASS_StreamCreateURL(url.c_str(), 0, 0, nullptr, nullptr);
+        ASSERT_NE(s, 0u) << BASS_ErrorGetCode();
+        BASS_CHANNELINFO info{};
+        ASSERT_TRUE(BASS_ChannelGetInfo(s, &info));
+        EXPECT_EQ(info.ctype, static_cast<DWORD>(BASS_CTYPE_STREAM_AAC));
+        EXPECT_EQ(info.freq, each.freq);
+        EXPECT_EQ(info.chans, 2u);
+        ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        EXPECT_NEAR(tone.pitch(played_tone::frames_per_second, deadline), each.tone_hz, 10);
+        EXPECT_TRUE(BASS_Free());
+    }
+}
+
 // A message-only window on the test's thread; library threads send it WM_APP and wait.
 struct message_target {
     HWND window = nullptr;
