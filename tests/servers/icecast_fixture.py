@@ -126,7 +126,7 @@ def free_port():
 
 def config(port, burst, folder):
     return f"""<icecast>
- <limits><sources>8</sources><clients>50</clients><queue-size>524288</queue-size>
+ <limits><sources>16</sources><clients>50</clients><queue-size>524288</queue-size>
   <burst-on-connect>{1 if burst else 0}</burst-on-connect><burst-size>{burst}</burst-size>
   <header-timeout>15</header-timeout><source-timeout>10</source-timeout></limits>
  <authentication><source-password>hackme</source-password>

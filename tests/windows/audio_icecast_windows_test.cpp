@@ -151,8 +151,12 @@ TEST(AudioIcecastWindows, PlaysHeAacMountsAtTheirPitchWithTheFullRateAndTwoChann
         EXPECT_EQ(info.freq, each.freq);
         EXPECT_EQ(info.chans, 2u);
         ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
+        // Joining a stream, the decoder plays its first frames near-silent (a little over a
+        // tenth of a second) while the high band and the stereo settle: a quarter is skipped.
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        EXPECT_NEAR(tone.pitch(played_tone::frames_per_second, deadline), each.tone_hz, 10);
+        EXPECT_NEAR(tone.pitch(played_tone::frames_per_second, deadline,
+                               played_tone::frames_per_second / 4),
+                    each.tone_hz, 10);
         EXPECT_TRUE(BASS_Free());
     }
 }
