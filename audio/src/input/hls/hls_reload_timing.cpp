@@ -1,5 +1,7 @@
 #include "input/hls/hls_reload_timing.h"
 
+#include <algorithm>
+
 namespace audio {
 
 clock_type::duration hls_reload_pause(double seconds) {
