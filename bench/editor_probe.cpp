@@ -2,12 +2,12 @@
 // this process times the load and the Save of a 2048-row stations.ini (beside this program,
 // as for the editor) and the import of a 10,000-entry M3U playlist into an empty list, and
 // prints them as one line of JSON.
-#include "editor_commands.h"
+#include "list/editor_commands.h"
 #include "editor_dialog.h"
 #include "editor_ids.h"
-#include "m3u_import.h"
+#include "import/m3u_import.h"
 #include "station_file.h"
-#include "station_list.h"
+#include "list/station_list.h"
 
 #include <windows.h>
 

@@ -18,6 +18,7 @@ const char lame_options_key[] = "lame_options";
 const char record_history_key[] = "record_history";
 const char record_split_key[] = "record_split";
 const char group_marker[] = "null";
+const char unset_setting_value[] = "null";
 const char default_lame_options[] = "-b 128";
 
 char ini_path[ini_path_size];

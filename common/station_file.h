@@ -14,17 +14,20 @@ constexpr size_t setting_buffer_size = 200; // values from the file and from edi
 constexpr size_t path_buffer_size = 260;
 constexpr size_t lame_options_size = 128;
 
-extern const char stations_section[];     // "stations"
-extern const char config_section[];       // "config"
-extern const char station_count_key[];    // "station_count"
-extern const char station_name_prefix[];  // "station_name_"
-extern const char station_url_prefix[];   // "station_url_"
-extern const char use_proxy_key[];        // "use_proxy"
-extern const char proxy_key[];            // "proxy"
-extern const char lame_options_key[];     // "lame_options"
-extern const char record_history_key[];   // "record_history": minutes, default 10
-extern const char record_split_key[];     // "record_split": "on" for one file per song
-extern const char group_marker[];         // "null": the URL of a group row
+extern const char stations_section[];    // "stations"
+extern const char config_section[];      // "config"
+extern const char station_count_key[];   // "station_count"
+extern const char station_name_prefix[]; // "station_name_"
+extern const char station_url_prefix[];  // "station_url_"
+extern const char use_proxy_key[];       // "use_proxy"
+extern const char proxy_key[];           // "proxy"
+extern const char lame_options_key[];    // "lame_options"
+extern const char record_history_key[];  // "record_history": minutes, default 10
+extern const char record_split_key[];    // "record_split": "on" for one file per song
+extern const char group_marker[];        // "null": the URL of a group row
+// "null": what a setting or a name reads as when the file does not give it, and what the
+// editor writes back for a setting that was never given.
+extern const char unset_setting_value[];
 extern const char default_lame_options[]; // "-b 128"
 
 // Full path of stations.ini for this process, filled by locate_station_file.

@@ -3,6 +3,7 @@
 #include "editor_ids.h"
 #include "station_file.h"
 #include "station_list.h"
+#include "window/error_box.h"
 
 #include <cstdio>
 #include <cstring>
@@ -22,12 +23,12 @@ constexpr size_t row_key_size = 32;
 bool read_fields(HWND dialog, char *name, char *url) {
     GetDlgItemTextA(dialog, IDC_STATION_NAME, name, setting_buffer_size);
     if (name[0] == '\0') {
-        show_error(dialog, name_empty_message, MB_ICONERROR);
+        show_error_box(dialog, name_empty_message, MB_ICONERROR);
         return false;
     }
     GetDlgItemTextA(dialog, IDC_STATION_URL, url, setting_buffer_size);
     if (url[0] == '\0') {
-        show_error(dialog, url_empty_message, MB_ICONERROR);
+        show_error_box(dialog, url_empty_message, MB_ICONERROR);
         return false;
     }
     return true;
@@ -61,8 +62,9 @@ bool write_station_file(const char *file, int count) {
     char proxy[setting_buffer_size];
     char use_proxy[setting_buffer_size];
     char lame_options[lame_options_size];
-    read_setting_text(config_section, proxy_key, group_marker, proxy, sizeof proxy);
-    read_setting_text(config_section, use_proxy_key, group_marker, use_proxy, sizeof use_proxy);
+    read_setting_text(config_section, proxy_key, unset_setting_value, proxy, sizeof proxy);
+    read_setting_text(config_section, use_proxy_key, unset_setting_value, use_proxy,
+                      sizeof use_proxy);
     read_setting_text(config_section, lame_options_key, default_lame_options, lame_options,
                       sizeof lame_options);
     std::vector<std::pair<std::string, std::string>> settings =
@@ -96,10 +98,6 @@ bool write_station_file(const char *file, int count) {
 
 } // namespace
 
-void show_error(HWND dialog, const char *text, UINT icon) {
-    MessageBoxA(dialog, text, "Error", MB_OK | icon);
-}
-
 void load_station_list(HWND dialog) {
     station_listbox = GetDlgItem(dialog, IDC_STATION_LIST);
     int count = read_setting_int(stations_section, station_count_key, 0);
@@ -112,7 +110,7 @@ void load_station_list(HWND dialog) {
     char text[row_text_limit + 1];
     for (int row = 1; row <= count; row++) {
         row_key(key, sizeof key, station_name_prefix, row);
-        read_setting_text(stations_section, key, group_marker, name, sizeof name);
+        read_setting_text(stations_section, key, unset_setting_value, name, sizeof name);
         row_key(key, sizeof key, station_url_prefix, row);
         read_setting_text(stations_section, key, group_marker, url, sizeof url);
         station_node *node = make_node(name, url);
@@ -158,7 +156,7 @@ void update_station(HWND dialog) {
     int selected = selected_row();
     station_node *node = node_at(selected);
     if (!node) {
-        show_error(dialog, no_selection_message, MB_ICONWARNING);
+        show_error_box(dialog, no_selection_message, MB_ICONWARNING);
         return;
     }
     char name[setting_buffer_size];
@@ -173,7 +171,7 @@ void delete_station(HWND dialog) {
     int selected = selected_row();
     station_node *node = node_at(selected);
     if (!node) {
-        show_error(dialog, no_selection_message, MB_ICONWARNING);
+        show_error_box(dialog, no_selection_message, MB_ICONWARNING);
         return;
     }
     unlink_node(node);
@@ -212,7 +210,7 @@ bool save_stations(HWND dialog) {
                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
     if (!saved) {
         DeleteFileA(temporary);
-        show_error(dialog, save_failed_message, MB_ICONERROR);
+        show_error_box(dialog, save_failed_message, MB_ICONERROR);
         return false;
     }
     EndDialog(dialog, 0);
