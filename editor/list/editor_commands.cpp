@@ -34,6 +34,14 @@ bool read_fields(HWND dialog, char *name, char *url) {
     return true;
 }
 
+// The node of row selected; nullptr, after telling the user, when no row is selected.
+station_node *selected_node_or_warning(HWND dialog, int selected) {
+    station_node *node = node_at(selected);
+    if (!node)
+        show_error_box(dialog, no_selection_message, MB_ICONWARNING);
+    return node;
+}
+
 bool write_value(const char *file, const char *section, const char *key, const char *value) {
     return WritePrivateProfileStringA(section, key, value, file) != FALSE;
 }
@@ -154,11 +162,9 @@ void add_station(HWND dialog) {
 
 void update_station(HWND dialog) {
     int selected = selected_row();
-    station_node *node = node_at(selected);
-    if (!node) {
-        show_error_box(dialog, no_selection_message, MB_ICONWARNING);
+    station_node *node = selected_node_or_warning(dialog, selected);
+    if (!node)
         return;
-    }
     char name[setting_buffer_size];
     char url[setting_buffer_size];
     if (!read_fields(dialog, name, url))
@@ -169,11 +175,9 @@ void update_station(HWND dialog) {
 
 void delete_station(HWND dialog) {
     int selected = selected_row();
-    station_node *node = node_at(selected);
-    if (!node) {
-        show_error_box(dialog, no_selection_message, MB_ICONWARNING);
+    station_node *node = selected_node_or_warning(dialog, selected);
+    if (!node)
         return;
-    }
     unlink_node(node);
     free_node(node);
     refresh_and_select(selected);
