@@ -19,3 +19,19 @@ utf8_character next_utf8_character(std::string_view text) {
         return {replacement_character, length, false};
     return {code_point, length, true};
 }
+
+void append_utf8(std::string &text, char32_t code_point) {
+    if (code_point < 0x80) {
+        text += static_cast<char>(code_point);
+        return;
+    }
+    const size_t length = code_point < 0x800 ? 2 : code_point < 0x10000 ? 3 : 4;
+    static const unsigned char lead_marks[] = {0, 0, 0xC0, 0xE0, 0xF0};
+    char bytes[4];
+    for (size_t at = length - 1; at > 0; at--) {
+        bytes[at] = static_cast<char>(0x80 | (code_point & 0x3F));
+        code_point >>= 6;
+    }
+    bytes[0] = static_cast<char>(lead_marks[length] | code_point);
+    text.append(bytes, length);
+}

@@ -1,8 +1,9 @@
-// Reading UTF-8 one character at a time, strictly: overlong forms, surrogates, values beyond
-// U+10FFFF and sequences cut short are not characters. Pure; any thread.
+// UTF-8 one character at a time, read strictly (overlong forms, surrogates, values beyond
+// U+10FFFF and sequences cut short are not characters) and written. Pure; any thread.
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 constexpr char32_t replacement_character = 0xFFFD;
@@ -19,3 +20,6 @@ struct utf8_character {
 // whole text to be UTF-8 stops at the first malformed character (and may read the text in
 // another encoding instead); one that shows what it can uses replacement_character.
 utf8_character next_utf8_character(std::string_view text);
+
+// Appends code_point (at most U+10FFFF, not a surrogate) to text as UTF-8.
+void append_utf8(std::string &text, char32_t code_point);
