@@ -174,8 +174,4 @@ void read_setting_text(const char *section, const char *key, const char *default
     std::string value = current_station_file()->text(section, key, default_value, buffer_size);
     std::memcpy(buffer, value.c_str(), value.size() + 1);
 }
-
-std::vector<std::pair<std::string, std::string>> read_setting_section(const char *section) {
-    return current_station_file()->entries(section);
-}
 #endif

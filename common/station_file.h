@@ -68,7 +68,4 @@ int read_setting_int(const char *section, const char *key, int default_value);
 // Reads a string value into buffer; a longer value is cut to buffer_size - 1 characters.
 void read_setting_text(const char *section, const char *key, const char *default_value,
                        char *buffer, size_t buffer_size);
-// Every key of section with its value exactly as the file holds it (quotes included), in
-// file order, whatever their length; lines without "=" are not keys and are left out.
-std::vector<std::pair<std::string, std::string>> read_setting_section(const char *section);
 #endif
