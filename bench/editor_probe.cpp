@@ -9,6 +9,7 @@
 #include "editor_ids.h"
 #include "import/m3u_import.h"
 #include "station_file.h"
+#include "station_list_file.h"
 #include "list/station_list.h"
 
 #include <windows.h>
@@ -48,23 +49,6 @@ void close_editor(HWND dialog) {
     DestroyWindow(dialog);
     free_station_list();
     station_listbox = nullptr;
-}
-
-// A list as users keep it: a group heading every 32 rows, the others with an address.
-std::string station_list_file(int rows) {
-    std::string list = "[config]\r\nuse_proxy=off\r\nproxy=null\r\nlame_options=-b 128\r\n"
-                       "[stations]\r\nstation_count=" +
-                       std::to_string(rows) + "\r\n";
-    for (int row = 1; row <= rows; ++row) {
-        const bool group = row % 32 == 1;
-        list += "station_name_" + std::to_string(row) + "=" +
-                (group ? "Group " : "Station number ") + std::to_string(row) + "\r\n" +
-                "station_url_" + std::to_string(row) + "=" +
-                (group ? std::string("null")
-                       : "https://stream.example.org:8443/mount-" + std::to_string(row) + ".mp3") +
-                "\r\n";
-    }
-    return list;
 }
 
 struct load_and_save {

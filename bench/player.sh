@@ -24,6 +24,7 @@ build_baseline_probes() { # commit
   baseline_build=$here/build/baseline-windows
   rm -rf "$source" && mkdir -p "$source" "$baseline_build"
   git -C "$here" archive "$1" | tar -x -C "$source"
+  cp "$here/bench/station_list_file.h" "$source/bench/"
   for probe in player_probe.cpp editor_probe.cpp; do
     if [ -d "$source/editor/list" ]; then
       cp "$here/bench/$probe" "$source/bench/$probe"

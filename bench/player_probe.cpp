@@ -13,6 +13,7 @@
 #include "player_main.h"
 #include "player_state.h"
 #include "station_file.h"
+#include "station_list_file.h"
 
 #include <windows.h>
 #include <psapi.h>
@@ -138,20 +139,6 @@ template <typename Condition> bool wait_closely(Condition condition) {
 HWND shown_menu() {
     HWND menu = FindWindowW(L"#32768", nullptr);
     return menu && IsWindowVisible(menu) ? menu : nullptr;
-}
-
-std::string station_list_file(int rows) {
-    std::string list = "[stations]\r\nstation_count=" + std::to_string(rows) + "\r\n";
-    for (int row = 1; row <= rows; ++row) {
-        const bool group = row % 32 == 1;
-        list += "station_name_" + std::to_string(row) + "=" +
-                (group ? "Group " : "Station number ") + std::to_string(row) + "\r\n" +
-                "station_url_" + std::to_string(row) + "=" +
-                (group ? std::string("null")
-                       : "https://stream.example.org:8443/mount-" + std::to_string(row) + ".mp3") +
-                "\r\n";
-    }
-    return list;
 }
 
 int measure_station_list(int rows) {

@@ -12,7 +12,7 @@ import os
 import subprocess
 import sys
 
-from peers import median
+from peers import last_json, median
 
 sizes = (100, 2000, 10000)
 runs = int(os.environ.get("BENCH_RUNS", "3"))
@@ -21,13 +21,7 @@ runs = int(os.environ.get("BENCH_RUNS", "3"))
 def probe_result(command):
     output = subprocess.run(["wine", *command], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                             stdin=subprocess.DEVNULL, check=False).stdout
-    lines = [line for line in output.decode(errors="replace").splitlines() if line.startswith("{")]
-    if not lines:
-        sys.exit(f"bench/station_list.py: {command[0]} printed no result")
-    result = json.loads(lines[-1])
-    if "error" in result:
-        sys.exit(f"bench/station_list.py: {command[0]}: {result['error']}")
-    return result
+    return last_json(output, f"bench/station_list.py: {command[0]}")
 
 
 def measure(player_probe, editor_probe, rows):
