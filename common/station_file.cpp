@@ -151,16 +151,20 @@ station_file_contents read_station_file(const char *path) {
 }
 
 std::shared_ptr<const station_file_contents> current_station_file() {
-    std::lock_guard<std::mutex> hold(loaded.lock);
     // Taken before the file is read: a change while it is read shows on the next call.
-    file_stamp stamp = stamp_of(ini_path);
-    if (!loaded.contents || loaded.path != ini_path || !(loaded.stamp == stamp)) {
-        loaded.contents = std::make_shared<const station_file_contents>(
-            stamp.exists ? read_station_file(ini_path) : station_file_contents());
-        loaded.path = ini_path;
-        loaded.stamp = stamp;
+    const file_stamp stamp = stamp_of(ini_path);
+    {
+        std::lock_guard<std::mutex> hold(loaded.lock);
+        if (loaded.contents && loaded.path == ini_path && loaded.stamp == stamp)
+            return loaded.contents;
     }
-    return loaded.contents;
+    auto contents = std::make_shared<const station_file_contents>(
+        stamp.exists ? read_station_file(ini_path) : station_file_contents());
+    std::lock_guard<std::mutex> hold(loaded.lock);
+    loaded.path = ini_path;
+    loaded.stamp = stamp;
+    loaded.contents = contents;
+    return contents;
 }
 
 int read_setting_int(const char *section, const char *key, int default_value) {

@@ -7,9 +7,6 @@
 
 #include <cstddef>
 #include <memory>
-#include <string>
-#include <utility>
-#include <vector>
 
 // The executable path is at most 259 characters; the result replaces its file name with
 // "stations.ini", one character longer than "brevora.exe", so allow a little room.
