@@ -3,6 +3,7 @@
 #include "playback/connection.h"
 #include "playback/player_state.h"
 #include "playback/sleep_timer.h"
+#include "playback/station_link.h"
 #include "playback/station_menu.h"
 #include "player_ids.h"
 #include "recording/recording.h"
@@ -43,7 +44,9 @@ void handle_power_event(WPARAM event) {
         // A sleep timer whose time passed while the computer slept has had its way.
         if (reconnect_on_wake && !sleep_timer_due()) {
             retry_failed_connections_for(network_return_ms);
-            choose_station(IDM_FIRST_STATION + current_station);
+            // The station that played: a link outside the list, or the row chosen.
+            if (!replay_station_link())
+                choose_station(IDM_FIRST_STATION + current_station);
         }
         reconnect_on_wake = false;
         break;

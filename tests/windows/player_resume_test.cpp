@@ -126,12 +126,19 @@ TEST_F(PlayerStart, AStationLinkPlaysOutsideTheList) {
         std::string history;
         read_whole_file(path_beside_program(L"history.csv"), 1 << 16, history);
         EXPECT_NE(history.find(",Link Radio,Linked Song\r\n"), std::string::npos) << history;
-        // Play plays the link again, not a station of the list.
+        // Play, and waking from sleep, play the link again, not a station of the list.
         click(IDC_PLAY);
         EXPECT_TRUE(wait_for_fake([](fake_audio_state &state) {
             return std::count(state.calls.begin(), state.calls.end(), "BASS_ChannelPlay(21,0)") ==
                    2;
         }));
+        SendMessageW(main_window, WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
+        SendMessageW(main_window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+        EXPECT_TRUE(wait_for_fake([](fake_audio_state &state) {
+            return std::count(state.calls.begin(), state.calls.end(), "BASS_ChannelPlay(21,0)") ==
+                   3;
+        }));
+        EXPECT_FALSE(any_station_checked());
         close_player();
         reset_fake_audio();
     }
