@@ -8,7 +8,7 @@
 #include "output/mixer.h"
 #include "player_ids.h"
 #include "player_main.h"
-#include "player_state.h"
+#include "playback/player_state.h"
 #include "station_file.h"
 
 #include <windows.h>

@@ -1,103 +1,21 @@
 #include "main_dialog.h"
 
-#include "connection.h"
-#include "media_commands.h"
+#include "about.h"
+#include "desktop/dark_title_bar.h"
+#include "desktop/desktop_state.h"
+#include "desktop/media_commands.h"
+#include "desktop/taskbar_button.h"
+#include "playback/connection.h"
+#include "playback/station_menu.h"
+#include "playback/volume.h"
+#include "playback/window_messages.h"
 #include "player_ids.h"
-#include "player_state.h"
-#include "recording.h"
-#include "station_file.h"
-#include "station_menu.h"
-#include "system_media_controls.h"
-#include "taskbar_button.h"
-#include "version.h"
-#include "window_appearance.h"
-#include "worker_threads.h"
-
-#include <commctrl.h>
-
-#include <cstring>
+#include "recording/recording.h"
+#include "window_setup.h"
 
 namespace {
 
-#define STRINGIFY_VALUE(x) #x
-#define STRINGIFY(x) STRINGIFY_VALUE(x)
-
-const char about_text[] =
-    "Brevora v" BREVORA_VERSION_SHORT "\n"
-    "A small, fast internet radio player.\n"
-    "\n"
-    "Supports MP3, WMA, ASX, AAC, AAC+ & Ogg Vorbis Streams (SHOUTcast, Icecast etc...)\n"
-    "Built with MinGW-w64 GCC " STRINGIFY(__GNUC__) "." STRINGIFY(
-        __GNUC_MINOR__) "\n"
-                        "\n"
-                        "Visit https://brevora.org";
-
-void read_network_settings() {
-    char use_proxy[setting_buffer_size];
-    read_setting_text(config_section, use_proxy_key, "off", use_proxy, sizeof use_proxy);
-    if (std::strcmp(use_proxy, "on") == 0) {
-        read_setting_text(config_section, proxy_key, group_marker, proxy_setting,
-                          sizeof proxy_setting);
-        BASS_SetConfigPtr(BASS_CONFIG_NET_PROXY, proxy_setting);
-    }
-    read_setting_text(config_section, lame_options_key, default_lame_options, encoder_options,
-                      sizeof encoder_options);
-}
-
-// Before any stream exists: streams keep the history they are created with.
-void read_recording_settings(HWND window) {
-    const int minutes = read_setting_int(config_section, record_history_key, 10);
-    BASS_SetConfig(BASS_CONFIG_NET_HISTORY, static_cast<DWORD>(minutes < 0    ? 0
-                                                               : minutes > 60 ? 60
-                                                                              : minutes) *
-                                                60);
-    char split[setting_buffer_size];
-    read_setting_text(config_section, record_split_key, "off", split, sizeof split);
-    CheckDlgButton(window, IDC_SONGS, std::strcmp(split, "on") == 0 ? BST_CHECKED : BST_UNCHECKED);
-}
-
-void set_up_dialog(HWND window) {
-    main_window = window;
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    SetClassLongPtrW(window, GCLP_HICON,
-                     reinterpret_cast<LONG_PTR>(LoadIconW(instance, MAKEINTRESOURCEW(IDI_PLAYER))));
-    RECT frame;
-    GetWindowRect(window, &frame);
-    SetWindowPos(window, HWND_NOTOPMOST, frame.left, 150, 0, 0, SWP_NOSIZE);
-
-    station_menus[0] = CreatePopupMenu();
-    build_station_menu();
-
-    SendDlgItemMessageW(window, IDC_VOLUME_SLIDER, TBM_SETRANGE, TRUE, MAKELPARAM(0, 100));
-    SendDlgItemMessageW(window, IDC_VOLUME_SLIDER, TBM_SETPOS, TRUE, 50);
-
-    BASS_Init(-1, 44100, 0, window, nullptr);
-    BASS_SetConfig(BASS_CONFIG_GVOL_STREAM, 5000);
-    BASS_PluginLoad("bass_aac.dll", 0);
-    BASS_PluginLoad("bassflac.dll", 0);
-    BASS_PluginLoad("basswma.dll", 0);
-    BASS_SetConfig(BASS_CONFIG_NET_PLAYLIST, 1);
-    BASS_SetConfig(BASS_CONFIG_NET_PREBUF, 0);
-    BASS_SetConfig(BASS_CONFIG_NET_TIMEOUT, 10000);
-    read_network_settings();
-    read_recording_settings(window);
-
-    InitializeCriticalSection(&stream_lock);
-
-    // The system's media controls hand the media keys over themselves; without them the
-    // shell's hook brings those the window with the focus leaves unanswered.
-    if (!attach_system_media_controls(window))
-        listen_to_shell_app_commands(window);
-    follow_system_dark_mode(window);
-    annotate_for_screen_readers(window);
-}
-
-void show_about() {
-    SetFocus(main_window);
-    MessageBoxA(main_window, about_text, "About", MB_OK | MB_ICONINFORMATION);
-}
-
-INT_PTR dispatch_command(int command_id) {
+INT_PTR dispatch_command(HWND window, int command_id) {
     switch (command_id) {
     case IDC_STOP:
         stop_command();
@@ -119,8 +37,8 @@ INT_PTR dispatch_command(int command_id) {
         return TRUE;
     case IDC_THUMB_RECORD:
         // The Record button does not toggle itself for a click elsewhere.
-        CheckDlgButton(main_window, IDC_RECORD,
-                       IsDlgButtonChecked(main_window, IDC_RECORD) ? BST_UNCHECKED : BST_CHECKED);
+        CheckDlgButton(window, IDC_RECORD,
+                       IsDlgButtonChecked(window, IDC_RECORD) ? BST_UNCHECKED : BST_CHECKED);
         toggle_recording();
         return TRUE;
     default:
@@ -132,43 +50,6 @@ INT_PTR dispatch_command(int command_id) {
     }
 }
 
-void change_volume(HWND scrolled_control) {
-    if (scrolled_control != GetDlgItem(main_window, IDC_VOLUME_SLIDER))
-        return;
-    const int position = static_cast<int>(SendMessageW(scrolled_control, TBM_GETPOS, 0, 0));
-    BASS_SetConfig(BASS_CONFIG_GVOL_STREAM, volume_for_slider(position));
-}
-
-// Releasing the library first makes any worker still connecting return at once, so the
-// wait for the workers is short; only then is the lock they use destroyed.
-void tear_down_dialog() {
-    detach_system_media_controls();
-    stop_listening_to_shell_app_commands(main_window);
-    release_taskbar_button();
-    remove_screen_reader_annotations(main_window);
-    BASS_Free();
-    finish_workers();
-    DeleteCriticalSection(&stream_lock);
-}
-
-// The station (its name in the Stations menu) and the song, for the system's media controls.
-void show_now_playing_to_system() {
-    wchar_t station_name[256] = L"";
-    if (station_running())
-        GetMenuStringW(station_menus[0], IDM_FIRST_STATION + current_station, station_name,
-                       sizeof station_name / sizeof(wchar_t), MF_BYCOMMAND);
-    wchar_t song_title[512] = L"";
-    GetDlgItemTextW(main_window, IDC_TITLE_LINE, song_title, sizeof song_title / sizeof(wchar_t));
-    show_media_texts(station_name, song_title);
-}
-
-// After anything that may have started or stopped a station or a recording.
-void show_state_to_system() {
-    show_media_playback(station_running());
-    show_now_playing_to_system();
-    update_taskbar_buttons();
-}
-
 INT_PTR answer(HWND window, LRESULT result) {
     SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
     return TRUE;
@@ -177,7 +58,7 @@ INT_PTR answer(HWND window, LRESULT result) {
 // Messages whose identifiers the system registers at run time, and the system's own.
 INT_PTR dispatch_system_message(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (handle_shell_hook_message(message, wparam, lparam)) {
-        show_state_to_system();
+        show_state_to_desktop();
         return answer(window, TRUE);
     }
     if (handle_taskbar_message(message))
@@ -185,19 +66,40 @@ INT_PTR dispatch_system_message(HWND window, UINT message, WPARAM wparam, LPARAM
     return FALSE;
 }
 
-} // namespace
-
-DWORD volume_for_slider(int position) {
-    return static_cast<DWORD>(position / 100.0 * 10000);
+// The player's own messages (window_messages.h).
+INT_PTR dispatch_player_message(UINT message, WPARAM wparam) {
+    switch (message) {
+    case WM_SYSTEM_MEDIA_BUTTON:
+        if (wparam <= static_cast<WPARAM>(media_command::previous))
+            run_media_command(static_cast<media_command>(wparam));
+        show_state_to_desktop();
+        return TRUE;
+    case WM_PLAYBACK_CHANGED:
+        show_state_to_desktop();
+        return TRUE;
+    case WM_NOW_PLAYING_CHANGED:
+        show_now_playing_to_desktop();
+        return TRUE;
+    case WM_START_STATUS_TIMER:
+        start_status_timer();
+        return TRUE;
+    case WM_KILL_STATUS_TIMER:
+        stop_status_timer();
+        return TRUE;
+    default:
+        return FALSE;
+    }
 }
+
+} // namespace
 
 INT_PTR CALLBACK player_dialog(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case WM_INITDIALOG:
-        set_up_dialog(window);
+        set_up_window(window);
         return FALSE;
     case WM_COMMAND: {
-        const INT_PTR result = dispatch_command(LOWORD(wparam));
+        const INT_PTR result = dispatch_command(window, LOWORD(wparam));
         update_taskbar_buttons();
         return result;
     }
@@ -205,46 +107,30 @@ INT_PTR CALLBACK player_dialog(HWND window, UINT message, WPARAM wparam, LPARAM 
         // Unanswered, the command goes on to the system and to other programs.
         if (!run_app_command(GET_APPCOMMAND_LPARAM(lparam)))
             return FALSE;
-        show_state_to_system();
+        show_state_to_desktop();
         return answer(window, TRUE);
-    case WM_SYSTEM_MEDIA_BUTTON:
-        if (wparam <= static_cast<WPARAM>(media_command::previous))
-            run_media_command(static_cast<media_command>(wparam));
-        show_state_to_system();
-        return TRUE;
-    case WM_PLAYBACK_CHANGED:
-        show_state_to_system();
-        return TRUE;
-    case WM_NOW_PLAYING_CHANGED:
-        announce_title_change(window);
-        show_now_playing_to_system();
-        return TRUE;
     case WM_SETTINGCHANGE:
         if (lparam &&
             lstrcmpW(reinterpret_cast<const wchar_t *>(lparam), L"ImmersiveColorSet") == 0)
             follow_system_dark_mode(window);
         return FALSE;
     case WM_HSCROLL:
-        change_volume(reinterpret_cast<HWND>(lparam));
+        follow_volume_slider(reinterpret_cast<HWND>(lparam));
         return FALSE;
     case WM_TIMER:
         status_timer_tick();
+        show_buffering_progress();
         return FALSE;
-    case WM_START_STATUS_TIMER:
-        if (!window_closing())
-            SetTimer(window, STATUS_TIMER_ID, STATUS_TIMER_PERIOD_MS, nullptr);
-        return TRUE;
-    case WM_KILL_STATUS_TIMER:
-        KillTimer(window, STATUS_TIMER_ID);
-        return TRUE;
     case WM_CLOSE:
         stop_recording(false);
         EndDialog(window, 0);
         return FALSE;
     case WM_DESTROY:
-        tear_down_dialog();
+        tear_down_window(window);
         return FALSE;
     default:
+        if (message >= WM_APP && message <= 0xBFFF)
+            return dispatch_player_message(message, wparam);
         return dispatch_system_message(window, message, wparam, lparam);
     }
 }

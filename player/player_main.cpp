@@ -1,11 +1,13 @@
 #include "player_main.h"
 
-#include "connection.h"
 #include "main_dialog.h"
+#include "playback/connection.h"
+#include "playback/connection_workers.h"
+#include "playback/player_state.h"
 #include "player_ids.h"
-#include "player_state.h"
+#include "recording/recording.h"
+#include "settings/startup_settings.h"
 #include "station_file.h"
-#include "worker_threads.h"
 
 #include <commctrl.h>
 #include <objbase.h>

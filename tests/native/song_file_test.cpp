@@ -1,7 +1,9 @@
 // The recorder's song files: titles from each tag kind, the artist and title split, file
 // names for hostile titles within their room, and the ID3v2 tag as a real reader (ffprobe)
 // reads it back in front of an MP3.
-#include "song_file.h"
+#include "playback/stream_title.h"
+#include "recording/id3v2_tag.h"
+#include "recording/song_file_name.h"
 
 #include "stream_test_support.h"
 
@@ -11,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <unistd.h>
@@ -22,10 +25,11 @@ template <size_t N> std::string block(const char (&text)[N]) {
     return std::string(text, N);
 }
 
+// No title (nullopt) leaves the title line as it was; an empty one clears it.
 struct tag_case {
     unsigned type;
     std::string bytes;
-    std::u16string title;
+    std::optional<std::u16string> title;
 };
 
 TEST(SongFile, TitleFromEachTagKind) {
@@ -34,21 +38,27 @@ TEST(SongFile, TitleFromEachTagKind) {
         {BASS_TAG_META, "StreamTitle='Rock 'n' Roll';", u"Rock 'n' Roll"},
         {BASS_TAG_META, "StreamTitle='Caf\xc3\xa9 \xe2\x99\xab';", u"Caf\u00e9 \u266b"},
         {BASS_TAG_META, "StreamTitle='Mot\xf6rhead';", u"Mot\u00f6rhead"},
-        {BASS_TAG_META, "StreamTitle='cut before its end", u""},
-        {BASS_TAG_META, "StreamUrl='http://x/';", u""},
+        {BASS_TAG_META, "StreamTitle='cut before its end", std::nullopt},
+        {BASS_TAG_META, "StreamUrl='http://x/';", std::nullopt},
         {BASS_TAG_META, "StreamTitle='';", u""},
         {BASS_TAG_OGG, block("ARTIST=Band\0Title=Song\0"), u"Band - Song"},
         {BASS_TAG_OGG, block("subtitle=no\0title=Only\0"), u"Only"},
         {BASS_TAG_OGG, block("artist=Mot\xf6rhead\0title=Ace\0"), u"Mot\u00f6rhead - Ace"},
-        {BASS_TAG_OGG, block("artist=Nobody\0"), u""},
-        {BASS_TAG_OGG, block(""), u""},
+        {BASS_TAG_OGG, block("artist=Nobody\0"), std::nullopt},
+        {BASS_TAG_OGG, block(""), std::nullopt},
+        // "artist - title" fits the title line's 99 bytes, never ending in a cut character.
+        {BASS_TAG_OGG, "artist=" + std::string(95, 'a') + block("\0title=\xc3\xa9t\0"),
+         std::u16string(95, u'a') + u" - "},
+        {BASS_TAG_OGG, "artist=" + std::string(94, 'a') + block("\0title=\xc3\xa9t\0"),
+         std::u16string(94, u'a') + u" - \u00e9"},
+        {BASS_TAG_OGG, "title=" + std::string(150, 't') + block("\0"), std::u16string(150, u't')},
         {BASS_TAG_WMA_META, "Song \xe2\x99\xab", u"Song \u266b"},
         {BASS_TAG_WMA_META, "", u""},
-        {BASS_TAG_HTTP, "StreamTitle='not this kind';", u""},
+        {BASS_TAG_HTTP, "StreamTitle='not this kind';", std::nullopt},
     };
     for (const tag_case &next : cases)
-        EXPECT_EQ(song_title_from_tags(next.type, next.bytes.c_str()), next.title) << next.bytes;
-    EXPECT_EQ(song_title_from_tags(BASS_TAG_META, nullptr), u"");
+        EXPECT_EQ(stream_title(next.type, next.bytes.c_str()), next.title) << next.bytes;
+    EXPECT_EQ(stream_title(BASS_TAG_META, nullptr), std::nullopt);
 }
 
 TEST(SongFile, SplitsArtistAndTitleAtTheFirstSeparator) {

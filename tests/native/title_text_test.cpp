@@ -1,5 +1,5 @@
 // The player's station-text decoding: UTF-8 when valid, Windows-1252 otherwise.
-#include "title_text.h"
+#include "playback/title_text.h"
 
 #include <gtest/gtest.h>
 

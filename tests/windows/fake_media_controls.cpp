@@ -3,7 +3,7 @@
 // Its objects are static and answer every interface with themselves: the player only asks
 // for the ones it uses.
 #include "fake_media_controls.h"
-#include "media_controls_abi.h"
+#include "desktop/media_controls_abi.h"
 
 #include <cwchar>
 

@@ -5,7 +5,7 @@
 // 5 s from whatever phase the last choice left it in.
 #include "player_harness.h"
 #include "player_ids.h"
-#include "player_state.h"
+#include "playback/player_state.h"
 
 #include <algorithm>
 #include <string>

@@ -4,7 +4,8 @@
 #include "id3v2_length.h"
 #include "player_harness.h"
 #include "player_ids.h"
-#include "player_state.h"
+#include "playback/player_state.h"
+#include "recording/recording.h"
 #include "loopback_listener.h"
 
 #include <cstdio>

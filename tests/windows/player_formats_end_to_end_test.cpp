@@ -3,7 +3,7 @@
 // the now-playing lines and the bitrate label show.
 #include "player_harness.h"
 #include "player_ids.h"
-#include "player_state.h"
+#include "playback/player_state.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "player_harness.h"
 
 #include "player_main.h"
-#include "player_state.h"
+#include "playback/player_state.h"
 #include "station_file.h"
 
 #include <cstdio>

@@ -1,11 +1,13 @@
 // The player as the system and other programs see it: media keys (WM_APPCOMMAND while the
 // window has the focus or not, the shell's hook for the others), the system's media
 // controls being absent (as under Wine), and the taskbar's thumbnail buttons and progress.
-#include "connection.h"
+#include "desktop/media_controls_abi.h"
+#include "desktop/system_media_controls.h"
 #include "fake_media_controls.h"
-#include "media_controls_abi.h"
+#include "playback/connection.h"
+#include "playback/window_messages.h"
 #include "player_playback_fixture.h"
-#include "system_media_controls.h"
+#include "recording/recording.h"
 
 #include <shobjidl.h>
 

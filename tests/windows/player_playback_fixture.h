@@ -4,7 +4,7 @@
 
 #include "fake_player_window.h"
 #include "player_ids.h"
-#include "player_state.h"
+#include "playback/player_state.h"
 
 #include <algorithm>
 #include <memory>

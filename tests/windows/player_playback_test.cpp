@@ -1,7 +1,8 @@
 // From a station choice to a playing stream: the Stations menu and its check marks, the
 // connection worker, buffering, the now-playing texts, the end of a stream, and recording.
 #include "player_playback_fixture.h"
-#include "station_menu.h"
+#include "playback/station_menu.h"
+#include "recording/recording.h"
 
 #include <algorithm>
 #include <cstring>

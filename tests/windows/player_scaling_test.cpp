@@ -6,7 +6,7 @@
 #include "player_harness.h"
 #include "player_ids.h"
 #include "player_main.h"
-#include "player_state.h"
+#include "playback/player_state.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

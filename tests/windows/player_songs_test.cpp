@@ -5,7 +5,8 @@
 #include "played_tone.h"
 #include "player_harness.h"
 #include "player_ids.h"
-#include "player_state.h"
+#include "playback/player_state.h"
+#include "recording/recording.h"
 #include "recorded_file.h"
 
 #include <memory>

@@ -4,7 +4,7 @@
 // come in Windows-1252 and read right, also in a recording's file name.
 #include "player_harness.h"
 #include "player_ids.h"
-#include "player_state.h"
+#include "playback/player_state.h"
 
 #include <string>
 

@@ -3,7 +3,8 @@
 // under such a title is named with them.
 #include "fake_player_window.h"
 #include "player_ids.h"
-#include "player_state.h"
+#include "playback/player_state.h"
+#include "recording/recording.h"
 
 #include <algorithm>
 #include <memory>

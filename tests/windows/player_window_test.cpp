@@ -2,9 +2,12 @@
 // destroy, and the version check at start.
 #include "player_playback_fixture.h"
 #include "main_dialog.h"
+#include "playback/player_state.h"
+#include "playback/volume.h"
 #include "player_ids.h"
 #include "player_main.h"
-#include "player_state.h"
+#include "recording/recording.h"
+#include "settings/startup_settings.h"
 
 #include <commctrl.h>
 

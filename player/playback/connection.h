@@ -1,0 +1,32 @@
+// Connecting to a station on a worker thread (the newest request wins), the buffering poll
+// on the window's thread, Stop, the end of a stream and the connection error box. The
+// window messages these use are in window_messages.h.
+#pragma once
+
+// Set-up: what runs on the window's thread before Stop or a new connection replaces the
+// stream. The window installs the recorder's finishing here (recording sits above
+// playback), so a running recording is named and complete before its stream goes.
+void set_before_stream_stops(void (*hook)());
+
+// Window's thread: runs the hook, then starts a worker with its own copy of url.
+void start_connection_worker(const char *url);
+// Window's thread: the buffering poll's timer, started once a worker's stream exists (not
+// while the window closes) and stopped before a worker replaces the stream.
+void start_status_timer();
+void stop_status_timer();
+// Window's thread: one tick of the buffering poll.
+void status_timer_tick();
+// Window's thread: how full the download buffer is while the poll waits for it, in
+// percent; -1 when nothing is buffering.
+int buffering_percent();
+// Window's thread: the Stop button.
+void stop_command();
+// Window's thread: Stop without moving the focus (media keys).
+void stop_playback();
+// Any thread: from a station's choice (or Play) until Stop, its end or a failed connection.
+bool station_running();
+// Before a new window is created in the same process (tests).
+void reset_station_running();
+// Any thread: an error box "text\n(Error Code: n)" with the calling thread's audio library
+// error code.
+void show_library_error(const char *text);

@@ -1,0 +1,38 @@
+#include "window_setup.h"
+
+#include "desktop/desktop_state.h"
+#include "playback/connection.h"
+#include "playback/playback_setup.h"
+#include "playback/player_state.h"
+#include "playback/station_menu.h"
+#include "playback/volume.h"
+#include "player_ids.h"
+#include "recording/recording.h"
+#include "settings/startup_settings.h"
+
+void set_up_window(HWND window) {
+    main_window = window;
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    SetClassLongPtrW(window, GCLP_HICON,
+                     reinterpret_cast<LONG_PTR>(LoadIconW(instance, MAKEINTRESOURCEW(IDI_PLAYER))));
+    RECT frame;
+    GetWindowRect(window, &frame);
+    SetWindowPos(window, HWND_NOTOPMOST, frame.left, 150, 0, 0, SWP_NOSIZE);
+
+    station_menus[0] = CreatePopupMenu();
+    build_station_menu();
+    set_up_volume_slider(window);
+
+    const startup_settings settings = read_startup_settings();
+    start_playback(window, settings);
+    CheckDlgButton(window, IDC_SONGS, settings.record_songs ? BST_CHECKED : BST_UNCHECKED);
+    // Playback sits below recording: it reaches the recorder only through this hook.
+    set_before_stream_stops(finish_recording);
+
+    attach_desktop(window);
+}
+
+void tear_down_window(HWND window) {
+    detach_desktop(window);
+    end_playback();
+}
