@@ -9,6 +9,7 @@
 #include <cwchar>
 #include <fstream>
 #include <sstream>
+#include <string>
 
 void PlayerHarness::SetUp() {
     locate_station_file();
@@ -37,6 +38,9 @@ void PlayerHarness::write_station_file(const std::string &content, const call_si
 }
 
 bool PlayerHarness::start_player() {
+    // A test may run the player more than once.
+    player_ended = false;
+    ResetEvent(ended_event);
     player_thread = std::thread([this] {
         if (before_start)
             before_start();
@@ -143,13 +147,15 @@ scratch_current_folder::~scratch_current_folder() {
     RemoveDirectoryW(folder_);
 }
 
+// Only the folder's own files, wherever the current folder is by now.
 void scratch_current_folder::empty() {
+    const std::wstring folder = std::wstring(folder_) + L"\\";
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(L"*", &found);
+    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return;
     do
-        DeleteFileW(found.cFileName);
+        DeleteFileW((folder + found.cFileName).c_str());
     while (FindNextFileW(search, &found));
     FindClose(search);
 }

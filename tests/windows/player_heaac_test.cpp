@@ -6,11 +6,13 @@
 #include "played_tone.h"
 #include "player_harness.h"
 #include "player_ids.h"
-#include "player_state.h"
+#include "playback/player_state.h"
 #include "recorded_file.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -51,6 +53,19 @@ class PlayerHeAac : public PlayerHarness {
     }
 };
 
+// The pitch of most quarter seconds of `samples`, after the first half second: the decoder's
+// first frames after joining are near-silent while the high band settles, and where the
+// station's looped file starts again the sound jumps.
+int median_pitch(const std::vector<float> &samples) {
+    std::vector<int> pitches;
+    for (size_t start = second / 2; start + second / 4 <= samples.size(); start += second / 4)
+        pitches.push_back(played_tone::pitch_of(samples, start, start + second / 4));
+    if (pitches.empty())
+        return -1;
+    std::nth_element(pitches.begin(), pitches.begin() + pitches.size() / 2, pitches.end());
+    return pitches[pitches.size() / 2];
+}
+
 // The one recording the current folder holds.
 recorded_file only_recording() {
     WIN32_FIND_DATAW found;
@@ -79,10 +94,7 @@ TEST_F(PlayerHeAac, LabelShowsTheBitrateAndRecordingsKeepThePitchAndLength) {
         const recorded_file file = only_recording();
         ASSERT_TRUE(file.read) << "cannot decode the recording";
         EXPECT_NEAR(file.seconds(), static_cast<double>(heard) / second, 0.5);
-        // The decoder's first frames after joining are near-silent while the high band
-        // settles: the pitch is measured after them.
-        EXPECT_NEAR(played_tone::pitch_of(file.left, second / 2, file.left.size() - second / 10),
-                    station.tone_hz, 10);
+        EXPECT_NEAR(median_pitch(file.left), station.tone_hz, 10);
     }
 }
 
