@@ -86,6 +86,9 @@ INT_PTR dispatch_player_message(UINT message, WPARAM wparam) {
     case WM_KILL_STATUS_TIMER:
         stop_status_timer();
         return TRUE;
+    case WM_RECORDING_FINISHED:
+        forget_finished_recordings();
+        return TRUE;
     default:
         return FALSE;
     }
@@ -122,7 +125,9 @@ INT_PTR CALLBACK player_dialog(HWND window, UINT message, WPARAM wparam, LPARAM 
         show_buffering_progress();
         return FALSE;
     case WM_CLOSE:
-        stop_recording(false);
+        // Returns at once: a recording still being finished is waited for once the window
+        // has gone (player_main).
+        stop_playback();
         EndDialog(window, 0);
         return FALSE;
     case WM_DESTROY:

@@ -27,12 +27,11 @@ void set_up_window(HWND window) {
     start_playback(window, settings);
     CheckDlgButton(window, IDC_SONGS, settings.record_songs ? BST_CHECKED : BST_UNCHECKED);
     // Playback sits below recording: it reaches the recorder only through this hook.
-    set_before_stream_stops(finish_recording);
+    set_stream_taker(take_recorded_stream);
 
     attach_desktop(window);
 }
 
 void tear_down_window(HWND window) {
     detach_desktop(window);
-    end_playback();
 }

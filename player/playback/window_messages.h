@@ -21,6 +21,10 @@
 // Posted from any thread after the song title line changed: the window has screen readers
 // announce it and gives it to the system's media controls.
 #define WM_NOW_PLAYING_CHANGED (WM_APP + 5)
+// Posted by the thread that finishes a recording in the background (recording/recording.h),
+// once its file is complete, named and tagged (a recording of songs: its last file): the
+// window forgets that thread, and the recording's working file may be written again.
+#define WM_RECORDING_FINISHED (WM_APP + 6)
 
 // WM_TIMER with this identifier, every STATUS_TIMER_PERIOD_MS from WM_START_STATUS_TIMER
 // until buffering ends or Stop: the window polls the buffering (status_timer_tick).

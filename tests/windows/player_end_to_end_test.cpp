@@ -127,9 +127,13 @@ TEST_F(PlayerRecordingEndToEnd, RecordingTheDemoStationGivesAnMp3NamedAfterTheSo
     click(IDC_RECORD);
     const double seconds = (GetTickCount() - started) / 1000.0;
     EXPECT_EQ(window_title(), "Brevora");
+    // The file is finished and named on a thread of its own.
+    EXPECT_TRUE(eventually([] {
+        return GetFileAttributesW(L"rec.mp3") == INVALID_FILE_ATTRIBUTES &&
+               GetFileAttributesW(L"Brevora demo - A and E.mp3") != INVALID_FILE_ATTRIBUTES;
+    }));
     EXPECT_EQ(BASS_Encode_IsActive(encoder_handle), DWORD{BASS_ACTIVE_STOPPED});
 
-    EXPECT_EQ(GetFileAttributesW(L"rec.mp3"), INVALID_FILE_ATTRIBUTES);
     std::vector<unsigned char> recording = file_bytes("Brevora demo - A and E.mp3");
     ASSERT_FALSE(recording.empty()) << "rec.mp3 was not moved to the song's name";
     const int frames = count_mp3_frames(recording);
