@@ -1,12 +1,16 @@
 #include "player_main.h"
 
+#include "desktop/single_instance.h"
+#include "history/history_file.h"
 #include "main_dialog.h"
 #include "playback/connection.h"
 #include "playback/connection_workers.h"
 #include "playback/playback_setup.h"
 #include "playback/player_state.h"
+#include "playback/station_link.h"
 #include "player_ids.h"
 #include "recording/recording.h"
+#include "settings/player_settings.h"
 #include "settings/startup_settings.h"
 #include "station_file.h"
 
@@ -50,13 +54,20 @@ void free_tables() {
 
 } // namespace
 
-int player_main() {
+int player_main(const wchar_t *start_argument) {
+    const std::wstring link = start_argument ? start_argument : L"";
+    if (!claim_single_player(link))
+        return 0;
     reset_player_state();
+    reset_station_links(link);
+    load_current_player_settings();
+    load_song_history();
     station_urls = static_cast<char **>(std::calloc(station_table_size, sizeof(char *)));
     record_target = static_cast<wchar_t *>(std::calloc(record_target_size, sizeof(wchar_t)));
     station_menus = static_cast<HMENU *>(std::calloc(menu_table_size, sizeof(HMENU)));
     if (!station_urls || !record_target || !station_menus) {
         free_tables();
+        release_single_player();
         return 0;
     }
     locate_station_file();
@@ -68,6 +79,7 @@ int player_main() {
         MessageBoxW(nullptr, L"An incorrect version of BASS.DLL was loaded", nullptr,
                     MB_OK | MB_ICONERROR);
         free_tables();
+        release_single_player();
         return 0;
     }
     // The taskbar, the system's media controls and the screen-reader annotations are COM
@@ -81,5 +93,6 @@ int player_main() {
     if (SUCCEEDED(com))
         CoUninitialize();
     free_tables();
+    release_single_player();
     return 0;
 }

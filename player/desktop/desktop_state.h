@@ -6,7 +6,8 @@
 #include <windows.h>
 
 // Set-up: the system's media controls (or, without them, the shell's hook for the media
-// keys), the dark title bar, and the screen-reader names.
+// keys), the dark title bar, the screen-reader names, the notification icon and the tray
+// options of the system menu.
 void attach_desktop(HWND window);
 // After anything that may have started or stopped a station or a recording.
 void show_state_to_desktop();

@@ -2,6 +2,7 @@
 
 #include "playback/connection.h"
 #include "playback/player_state.h"
+#include "playback/station_link.h"
 #include "playback/station_menu.h"
 #include "player_ids.h"
 #include "station_file.h"
@@ -40,6 +41,8 @@ void choose_neighbour_station(int step) {
 
 // As the Play button, also for row 0, and without moving the focus.
 void play_again() {
+    if (replay_station_link())
+        return;
     if (station_chosen())
         choose_station(IDM_FIRST_STATION + current_station);
 }

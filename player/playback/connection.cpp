@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -28,6 +29,14 @@ bool (*take_recorded_stream)(HSTREAM) = take_nothing;
 
 // What the last tick of the buffering poll saw; -1 when no poll runs. Window's thread.
 int shown_buffering = -1;
+
+// The network comes back a few seconds after the computer wakes: until this GetTickCount64
+// value a failed connection is tried again after a pause instead of showing its error box.
+// Set on the window's thread, read by workers; a connection that works ends it.
+std::atomic<ULONGLONG> quiet_retries_until{0};
+const UINT connection_retry_pause_ms = 2000;
+// The address of the newest request, for a retry. Window's thread.
+std::string newest_url;
 
 // Any thread: the playing state changed; the window's thread tells the system (media
 // controls, taskbar) when it reads the message.
@@ -78,12 +87,19 @@ unsigned __stdcall connection_worker(void *argument) {
     current_stream.store(stream);
     LeaveCriticalSection(&stream_lock);
 
+    if (!stream && GetTickCount64() < quiet_retries_until.load()) {
+        // Still running: the window's thread tries again (retry_connection).
+        set_line_text(IDC_STATION_LINE, "waiting for the network...");
+        PostMessageW(main_window, WM_RETRY_CONNECTION, static_cast<WPARAM>(request), 0);
+        return 0;
+    }
     if (!stream) {
         set_running(false);
         set_line_text(IDC_STATION_LINE, "not playing");
         show_library_error("Can't play the stream");
         return 0;
     }
+    quiet_retries_until.store(0);
     stream_is_wma.store(BASS_ChannelGetTags(stream, BASS_TAG_WMA) != nullptr);
     BASS_ChannelFlags(stream, BASS_STREAM_RESTRATE, BASS_STREAM_RESTRATE);
     SendMessageW(main_window, WM_START_STATUS_TIMER, 0, 0);
@@ -127,6 +143,8 @@ void set_stream_taker(bool (*take)(HSTREAM stream)) {
 void start_connection_worker(const char *url) {
     // The worker frees what is left of the current stream, off this thread.
     hand_over_recorded_stream();
+    KillTimer(main_window, RETRY_TIMER_ID); // this request replaces the one waiting for it
+    newest_url = url;
     char *url_copy = _strdup(url);
     if (!url_copy)
         return;
@@ -134,6 +152,22 @@ void start_connection_worker(const char *url) {
         set_running(true);
     else
         std::free(url_copy);
+}
+
+void retry_failed_connections_for(DWORD milliseconds) {
+    quiet_retries_until.store(GetTickCount64() + milliseconds);
+}
+
+void schedule_connection_retry(int request) {
+    if (request == request_serial.load() && station_running() && !window_closing())
+        SetTimer(main_window, RETRY_TIMER_ID, connection_retry_pause_ms, nullptr);
+}
+
+void retry_connection() {
+    KillTimer(main_window, RETRY_TIMER_ID);
+    const std::string url = newest_url;
+    if (station_running() && !url.empty())
+        start_connection_worker(url.c_str());
 }
 
 bool station_running() {
@@ -190,6 +224,8 @@ void stop_command() {
 }
 
 void stop_playback() {
+    quiet_retries_until.store(0);
+    KillTimer(main_window, RETRY_TIMER_ID);
     // A tick after the stream is gone would only poll a dead handle.
     stop_status_timer();
     if (!hand_over_recorded_stream())

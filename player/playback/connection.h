@@ -5,6 +5,8 @@
 
 #include "brevora_audio.h"
 
+#include <windows.h>
+
 // Set-up: what Stop or a new connection hands the current stream to before it goes. The
 // window installs the recorder here (recording sits above playback): while it records the
 // stream, it takes it (returns true) and frees it once the recording's file is complete, in
@@ -15,6 +17,15 @@ void set_stream_taker(bool (*take)(HSTREAM stream));
 // Window's thread: hands a recorded stream over, then starts a worker with its own copy of
 // url.
 void start_connection_worker(const char *url);
+// Window's thread: for the next milliseconds, a connection that fails is tried again every
+// two seconds, its station line saying "waiting for the network...", instead of showing the
+// error box; a connection that works, Stop, or the time running out ends this.
+void retry_failed_connections_for(DWORD milliseconds);
+// Window's thread: WM_RETRY_CONNECTION from the worker of request; waits out the pause
+// (RETRY_TIMER_ID) unless a newer request or Stop came first.
+void schedule_connection_retry(int request);
+// Window's thread: the pause is over (WM_TIMER with RETRY_TIMER_ID); connects again.
+void retry_connection();
 // Window's thread: the buffering poll's timer, started once a worker's stream exists (not
 // while the window closes) and stopped before a worker replaces the stream.
 void start_status_timer();

@@ -3,6 +3,8 @@
 #include "connection.h"
 #include "player_ids.h"
 #include "player_state.h"
+#include "resume.h"
+#include "station_link.h"
 #include "station_file.h"
 
 #include <cstdlib>
@@ -61,6 +63,8 @@ void choose_station(int command_id) {
     // Only a forged message can name a row that was never loaded.
     if (row >= station_total)
         return;
+    forget_station_link();
+    remember_chosen_station(row);
     CheckMenuItem(station_menus[0], IDM_FIRST_STATION + current_station,
                   MF_BYCOMMAND | MF_UNCHECKED);
     CheckMenuItem(station_menus[0], group_ordinal(current_station), MF_BYPOSITION | MF_UNCHECKED);
@@ -71,6 +75,10 @@ void choose_station(int command_id) {
 }
 
 void play_current_station() {
+    if (replay_station_link()) {
+        SetFocus(main_window);
+        return;
+    }
     if (current_station == 0)
         return;
     SetFocus(main_window);

@@ -17,6 +17,11 @@ void follow_volume_slider(HWND scrolled_control) {
     BASS_SetConfig(BASS_CONFIG_GVOL_STREAM, volume_for_slider(position));
 }
 
+DWORD slider_volume() {
+    return volume_for_slider(
+        static_cast<int>(SendDlgItemMessageW(main_window, IDC_VOLUME_SLIDER, TBM_GETPOS, 0, 0)));
+}
+
 DWORD volume_for_slider(int position) {
     return static_cast<DWORD>(position / 100.0 * 10000);
 }

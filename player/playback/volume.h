@@ -10,3 +10,5 @@ void follow_volume_slider(HWND scrolled_control);
 
 // The stream volume for a slider position of 0 to 100: 0 to 10000.
 DWORD volume_for_slider(int position);
+// The stream volume the slider asks for now.
+DWORD slider_volume();

@@ -4,6 +4,7 @@
 
 #include "playback/connection.h"
 #include "playback/player_state.h"
+#include "playback/station_link.h"
 #include "playback/stream_title.h"
 #include "playback/window_messages.h"
 #include "player_ids.h"
@@ -34,9 +35,10 @@ struct recording_job {
     std::u16string title;  // a single file's: the title shown when it started, its tag
     std::u16string target; // and its name, chosen then
     HENCODE encoder = 0;
-    HSTREAM stream = 0;     // set when the stream stops with the recording: freed first
-    HWND window = nullptr;  // told when the files are complete
-    HANDLE began = nullptr; // set by the finishing thread before it releases anything
+    HSTREAM stream = 0;        // set when the stream stops with the recording: freed first
+    HWND window = nullptr;     // told when the files are complete
+    HANDLE began = nullptr;    // set by the finishing thread before it releases anything
+    HANDLE complete = nullptr; // set by the finishing thread once the files are complete
 };
 
 // The running recording's job; null when the globals were set without one. Window's thread.
@@ -44,7 +46,7 @@ std::unique_ptr<recording_job> running_job;
 
 // Recordings being finished, each by a thread of its own. Window's thread.
 struct finishing_recording {
-    HANDLE thread;
+    HANDLE complete; // the job's
     std::u16string working_file;
 };
 std::vector<finishing_recording> finishing;
@@ -89,13 +91,8 @@ recording_files note_files() {
     recording_files files;
     files.working_file = free_working_file();
     files.station_name = window_text(IDC_STATION_LINE);
-    if (current_station >= 0 && current_station < station_total && station_urls[current_station]) {
-        wchar_t address[record_target_size] = L"";
-        MultiByteToWideChar(CP_ACP, 0, station_urls[current_station], -1, address,
-                            record_target_size);
-        address[record_target_size - 1] = L'\0';
-        files.station_address = reinterpret_cast<const char16_t *>(address);
-    }
+    const std::wstring address = playing_station_address();
+    files.station_address.assign(address.begin(), address.end());
     return files;
 }
 
@@ -152,6 +149,7 @@ unsigned __stdcall finishing_thread(void *argument) {
     std::unique_ptr<recording_job> job(static_cast<recording_job *>(argument));
     SetEvent(job->began);
     finish(*job);
+    SetEvent(job->complete);
     PostMessageW(job->window, WM_RECORDING_FINISHED, 0, 0);
     return 0;
 }
@@ -177,17 +175,22 @@ void finish_in_background(HSTREAM stream) {
     job->stream = stream;
     const std::u16string working_file = job->files.working_file;
     const HANDLE began = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const HANDLE complete = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     job->began = began;
+    job->complete = complete;
     recording_job *handed = job.release();
     const uintptr_t thread =
-        began ? _beginthreadex(nullptr, 0, finishing_thread, handed, 0, nullptr) : 0;
+        began && complete ? _beginthreadex(nullptr, 0, finishing_thread, handed, 0, nullptr) : 0;
     if (thread) {
         // Only a thread's start: once it runs it reaches the encoder before anything the
         // window does next could free the stream, which would hold the window meanwhile.
         WaitForSingleObject(began, INFINITE);
-        finishing.push_back({reinterpret_cast<HANDLE>(thread), working_file});
+        CloseHandle(reinterpret_cast<HANDLE>(thread));
+        finishing.push_back({complete, working_file});
     } else {
         finish(*std::unique_ptr<recording_job>(handed));
+        if (complete)
+            CloseHandle(complete);
     }
     if (began)
         CloseHandle(began);
@@ -217,10 +220,15 @@ bool take_recorded_stream(HSTREAM stream) {
     return true;
 }
 
+bool recordings_unfinished() {
+    forget_finished_recordings();
+    return recording_started || !finishing.empty();
+}
+
 void forget_finished_recordings() {
     for (size_t i = 0; i < finishing.size();) {
-        if (WaitForSingleObject(finishing[i].thread, 0) == WAIT_OBJECT_0) {
-            CloseHandle(finishing[i].thread);
+        if (WaitForSingleObject(finishing[i].complete, 0) == WAIT_OBJECT_0) {
+            CloseHandle(finishing[i].complete);
             finishing.erase(finishing.begin() + static_cast<long>(i));
         } else {
             ++i;
@@ -232,8 +240,8 @@ void finish_recordings() {
     if (recording_started)
         finish_in_background(0);
     for (const finishing_recording &each : finishing) {
-        WaitForSingleObject(each.thread, INFINITE);
-        CloseHandle(each.thread);
+        WaitForSingleObject(each.complete, INFINITE);
+        CloseHandle(each.complete);
     }
     finishing.clear();
 }

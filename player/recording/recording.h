@@ -30,6 +30,8 @@ bool take_recorded_stream(HSTREAM stream);
 
 // Window's thread, on WM_RECORDING_FINISHED: forgets the recordings whose files are complete.
 void forget_finished_recordings();
+// Window's thread: a recording runs, or one is still being finished.
+bool recordings_unfinished();
 // After the window has gone, before the library is released: finishes a recording still
 // running and waits until every recording's file is complete. The program's only wait for
 // its recordings; it waits for nothing else.

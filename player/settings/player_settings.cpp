@@ -4,7 +4,7 @@
 #include <charconv>
 
 #ifdef _WIN32
-#include <windows.h>
+#include "settings/whole_file.h"
 #endif
 
 namespace {
@@ -204,44 +204,18 @@ std::string format_player_settings(const player_settings &settings) {
 #ifdef _WIN32
 
 std::wstring player_settings_path() {
-    wchar_t module_path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, module_path, MAX_PATH);
-    std::wstring path(module_path, length < MAX_PATH ? length : 0);
-    const size_t last_backslash = path.find_last_of(L'\\');
-    path.erase(last_backslash == std::wstring::npos ? 0 : last_backslash + 1);
-    return path + L"brevora.ini";
+    return path_beside_program(L"brevora.ini");
 }
 
 player_settings load_player_settings(const std::wstring &path) {
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    std::string text;
+    if (read_whole_file(path, settings_file_max, text) != file_reading::read)
         return player_settings{};
-    std::string text(settings_file_max, '\0');
-    DWORD read = 0;
-    const bool ok = ReadFile(file, text.data(), static_cast<DWORD>(text.size()), &read, nullptr);
-    CloseHandle(file);
-    text.resize(ok ? read : 0);
     return parse_player_settings(text);
 }
 
 bool save_player_settings(const std::wstring &path, const player_settings &settings) {
-    const std::string text = format_player_settings(settings);
-    const std::wstring temporary = path + L".tmp";
-    const HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const bool complete =
-        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-        written == text.size() && FlushFileBuffers(file);
-    CloseHandle(file);
-    if (complete && MoveFileExW(temporary.c_str(), path.c_str(),
-                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    DeleteFileW(temporary.c_str());
-    return false;
+    return write_whole_file(path, format_player_settings(settings));
 }
 
 player_settings &current_player_settings() {

@@ -58,6 +58,14 @@ const fault_row rows[] = {
     {"endless metadata blocks", "http", "127.0.0.1", "/endless-meta", plays, 0},
     {"redirect loop", "http", "127.0.0.1", "/redirect-loop", BASS_ERROR_FILEOPEN, 0},
     {"chain of 20 redirects", "http", "127.0.0.1", "/redirect-chain?n=20", BASS_ERROR_FILEOPEN, 0},
+    // An address in a relative reference's query does not make it absolute.
+    {"redirect to a path whose query holds an address", "http", "127.0.0.1", "/query-redirect",
+     plays, 0},
+    {"playlist entry whose query holds an address", "http", "127.0.0.1", "/query-playlist", plays,
+     0},
+    // An ENTRYREF is followed once, also across the Windows Media request it led to.
+    {"second ENTRYREF after a Windows Media hop", "http", "127.0.0.1", "/entry-ref-start.asx",
+     BASS_ERROR_FILEOPEN, 0},
     // 16 entries are tried, each refused at once: well within one time-out.
     {"playlist of 10,000 dead entries", "http", "127.0.0.1", "/dead-playlist", BASS_ERROR_FILEOPEN,
      1},

@@ -174,7 +174,11 @@ TEST_F(HlsStreams, FaultsEndInAReconnectTheEndOrAnError) {
         {"frozen.m3u8", "reconnecting"},
         {"vod-404.m3u8", "404"},       // the segment is skipped
         {"vod-stall.m3u8", "stalled"}, // the segment is skipped after the time-out
-        {"ts128/vod.m3u8", nullptr},   // the end of a VOD playlist
+        // Never a stall, but slower than the media plays: the segment is skipped after the
+        // time-out and its duration; the reloads fail likewise, then the window has played.
+        {"vod-trickle.m3u8", "1.ts: HTTP/1.0 200 OK: timed out reading a body slower"},
+        {"live-trickle.m3u8", "trickle.m3u8: HTTP/1.0 200 OK: timed out reading a body slower"},
+        {"ts128/vod.m3u8", nullptr}, // the end of a VOD playlist
     };
     for (const fault &each : faults) {
         SCOPED_TRACE(each.path);

@@ -16,7 +16,8 @@ namespace icecast_test {
 
 class icecast_server {
   public:
-    // `mounts`: "--mounts=a,b" for only those (see the script), or null for the ffmpeg ones.
+    // `mounts`: "--mounts=a,b" for only those (see the script), "--also=a,b" for those beside
+    // the ffmpeg ones, or null for the ffmpeg ones.
     explicit icecast_server(const char *mounts = nullptr)
         : process_(BREVORA_TEST_SERVERS_DIR "/icecast_fixture.py", mounts) {
         // {"port": N, "dir": "..."}

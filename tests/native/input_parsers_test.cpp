@@ -68,6 +68,12 @@ TEST(Url, ResolvesRelativeReferences) {
     EXPECT_EQ(resolved("//other.example/x"), "http://other.example/x");
     EXPECT_EQ(resolved("https://other.example:444/s"), "https://other.example:444/s");
     EXPECT_EQ(resolved("mms://other.example/s"), "none");
+    // An address in the query or path of a relative reference leaves it relative.
+    EXPECT_EQ(resolved("s.mp3?ref=http://site.example/"),
+              "http://radio.example:8000/dir/s.mp3?ref=http://site.example/");
+    EXPECT_EQ(resolved("go/http://cdn.example/a"),
+              "http://radio.example:8000/dir/go/http://cdn.example/a");
+    EXPECT_EQ(resolved("HTTPS://other.example/s"), "https://other.example/s");
     EXPECT_TRUE(resolve_reference(base, "stream")->has_userinfo);
 }
 

@@ -24,7 +24,9 @@ Paths:
                                          the next is ts128
   /frozen.m3u8                           a live playlist that never advances
   /gap.m3u8                              a live playlist that moves 8 segments per reload
-  /vod-404.m3u8, /vod-stall.m3u8         segment 1 answers 404 / sends half and stalls
+  /vod-404.m3u8, /vod-stall.m3u8,        segment 1 answers 404 / sends half and stalls /
+  /vod-trickle.m3u8                      trickles (a few bytes twice a second)
+  /live-trickle.m3u8                     a live playlist whose reloads trickle
   /moved/<playlist path>                 redirects to the playlist (segments are not there)
 A segment's titles: TPE1 "Artist", TIT2 "Song <sequence // 2>".
   /songs/vod.m3u8                        six segments, three songs of two segments each
@@ -51,6 +53,7 @@ SEGMENT_SECONDS = 2
 WINDOW = 6
 FIRST_LIVE_SEQUENCE = 10
 STALL_SECONDS = 30
+TRICKLE_BYTES = 4
 KEY = bytes(range(16))
 KINDS = {
     "ts128": (880, "128k", "ts"),
@@ -188,8 +191,9 @@ class Stations:
                         mp3], check=True)
         with open(mp3, "rb") as data:
             self.shoutcast_audio = data.read()
-        self.lock = threading.Lock()  # guards gap_reloads
+        self.lock = threading.Lock()  # guards gap_reloads and trickle_reloads
         self.gap_reloads = 0
+        self.trickle_reloads = 0
 
     def live_edge(self):
         return FIRST_LIVE_SEQUENCE + int((time.monotonic() - self.started) / SEGMENT_SECONDS)
@@ -269,6 +273,18 @@ class Handler(BaseHTTPRequestHandler):
         self.end_headers()
         self.wfile.write(body)
 
+    def trickle(self, body, content_type):
+        """Sends body a few bytes twice a second: never a stall, yet far slower than its
+        media plays."""
+        self.send_response(200)
+        self.send_header("Content-Type", content_type)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        for start in range(0, len(body), TRICKLE_BYTES):
+            self.wfile.write(body[start:start + TRICKLE_BYTES])
+            self.wfile.flush()
+            time.sleep(0.5)
+
     def shoutcast(self, audio):
         self.wfile.write(("ICY 200 OK\r\nicy-name:Radio Caf\u00e9\r\ncontent-type:audio/mpeg\r\n"
                           "icy-br:128\r\nicy-metaint:%d\r\n\r\n" % SHOUTCAST_METAINT).encode("cp1252"))
@@ -317,7 +333,7 @@ class Handler(BaseHTTPRequestHandler):
             if path == "/frozen.m3u8":
                 return self.answer(stations.live(
                     "ts128", stations.frozen_at, lambda sequence: "ts128/seg/%d.ts" % sequence), mpegurl, media)
-            match = re.fullmatch(r"/vod-(404|stall)\.m3u8", path)
+            match = re.fullmatch(r"/vod-(404|stall|trickle)\.m3u8", path)
             if match:
                 fault = match.group(1)
                 body = stations.playlist("ts128", 0, 3, True, lambda sequence: (
@@ -332,6 +348,17 @@ class Handler(BaseHTTPRequestHandler):
                 self.wfile.flush()
                 time.sleep(STALL_SECONDS)
                 return
+            if path == "/trickle/1.ts":
+                return self.trickle(stations.segment("ts128", 1), "video/mp2t")
+            if path == "/live-trickle.m3u8":
+                with stations.lock:
+                    stations.trickle_reloads += 1
+                    reload = stations.trickle_reloads > 1
+                body = stations.live("ts128", stations.frozen_at,
+                                     lambda sequence: "ts128/seg/%d.ts" % sequence)
+                if reload:
+                    return self.trickle(body, mpegurl)
+                return self.answer(body, mpegurl, media)
             if path == "/songs/vod.m3u8":
                 body = stations.playlist("ts128", 0, 2 * SONGS - 1, True,
                                          lambda sequence: "seg/%d.ts" % sequence)

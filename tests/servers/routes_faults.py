@@ -227,13 +227,49 @@ def route_mp3(c):
     c.hold()
 
 
+def route_query_redirect(c):
+    """A relative Location whose query holds an address, as ad-insertion CDNs send."""
+    c.head("HTTP/1.0 302 Found", ["Location: /mp3?from=http://cdn.example/a",
+                                  "Content-Length: 0"])
+
+
+def route_query_playlist(c):
+    """An M3U whose one entry is relative, with an address in its query."""
+    body = "#EXTM3U\nmp3?ref=http://site.example/\n"
+    c.head("HTTP/1.0 200 OK", ["Content-Type: audio/x-mpegurl", "Content-Length: %d" % len(body)])
+    c.send(body)
+
+
+def asx_with_entry_ref(c, target):
+    body = '<ASX version="3.0"><ENTRYREF HREF="%s"/></ASX>' % target
+    c.head("HTTP/1.0 200 OK", ["Content-Type: video/x-ms-asx", "Content-Length: %d" % len(body)])
+    c.send(body)
+
+
+def route_entry_ref_start(c):
+    """An ASX whose ENTRYREF leads to a Windows Media hop (/wms-hop)."""
+    asx_with_entry_ref(c, "/wms-hop")
+
+
+def route_wms_hop(c):
+    """Says "Windows Media" to a plain request; to the Windows Media request that follows, an
+    ASX with another ENTRYREF, which a list reached through one may not follow."""
+    if not c.headers.get("user-agent", "").startswith("NSPlayer/"):
+        c.head("HTTP/1.0 200 OK", ["Content-Type: application/vnd.ms.wms-hdr.asfv1",
+                                   "Content-Length: 0"])
+        return
+    asx_with_entry_ref(c, "/mp3")
+
+
 ROUTES = {
     "/close": route_close, "/mp3-stall": route_mp3_stall, "/head-stall": route_head_stall,
     "/trickle": route_trickle, "/long-header": route_long_header,
     "/mp3-metaint": route_mp3_metaint, "/meta-past-end": route_meta_past_end,
     "/endless-meta": route_endless_meta, "/dead-playlist": route_dead_playlist,
     "/random": route_random, "/mp3-then-aac": route_mp3_then_aac, "/mp3": route_mp3,
-    "/live": route_live, "/damaged": route_damaged,
+    "/live": route_live, "/damaged": route_damaged, "/query-redirect": route_query_redirect,
+    "/query-playlist": route_query_playlist, "/entry-ref-start.asx": route_entry_ref_start,
+    "/wms-hop": route_wms_hop,
 }
 
 

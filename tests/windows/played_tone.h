@@ -35,10 +35,12 @@ class played_tone {
     played_tone(const played_tone &) = delete;
     played_tone &operator=(const played_tone &) = delete;
 
-    // The pitch in Hz over `frames` frames of sound, after a tenth of a second for the
-    // decoder's start; waits until they have played, or returns -1 if `deadline` passes first.
-    int pitch(size_t frames, std::chrono::steady_clock::time_point deadline) {
-        const size_t first = frames_per_second / 10, end = first + frames;
+    // The pitch in Hz over `frames` frames of sound, after `skipped` frames (a tenth of a
+    // second) for the decoder's start; waits until they have played, or returns -1 if
+    // `deadline` passes first.
+    int pitch(size_t frames, std::chrono::steady_clock::time_point deadline,
+              size_t skipped = frames_per_second / 10) {
+        const size_t first = skipped, end = first + frames;
         std::unique_lock<std::mutex> guard(lock_);
         if (!grown_.wait_until(guard, deadline, [&] { return played_.size() >= end; }))
             return -1;

@@ -168,6 +168,35 @@ TEST_F(Accessibility, MnemonicsPressStationsPlayStopAndRecord) {
     EXPECT_TRUE(eventually([&] { return window_title() == "Brevora"; }));
 }
 
+// The History window as a keyboard and a screen-reader user meet it: named controls, and
+// Tab going round them although the main window's dialog loop runs.
+TEST_F(Accessibility, HistoryWindowNamesItsControlsAndTabGoesRound) {
+    ASSERT_TRUE(start_player());
+    PostMessageW(main_window, WM_COMMAND, MAKEWPARAM(IDM_HISTORY, 1), 0);
+    const HWND history = wait_for_message_box(L"History");
+    ASSERT_NE(history, nullptr);
+    const expected_accessible in_order[] = {
+        {IDC_HISTORY_LIST, L"Songs heard", 0}, {IDC_HISTORY_COPY, L"Copy", 0},
+        {IDC_HISTORY_SEARCH, L"Search", 0},    {IDC_HISTORY_EXPORT, L"Export...", 0},
+        {IDC_HISTORY_CLEAR, L"Clear", 0},      {IDCANCEL, L"Close", 0},
+    };
+    for (const expected_accessible &expected : in_order)
+        EXPECT_EQ(read_out(GetDlgItem(history, expected.id)).name, expected.name) << expected.id;
+    EXPECT_EQ(read_out(history).name, L"History");
+
+    const DWORD window_thread = GetWindowThreadProcessId(history, nullptr);
+    AttachThreadInput(GetCurrentThreadId(), window_thread, TRUE);
+    SetFocus(GetDlgItem(history, IDC_HISTORY_LIST));
+    for (size_t step = 1; step <= std::size(in_order); ++step) {
+        const int next = in_order[step % std::size(in_order)].id;
+        PostMessageW(GetFocus(), WM_KEYDOWN, VK_TAB, 1);
+        EXPECT_TRUE(eventually([&] { return GetFocus() == GetDlgItem(history, next); })) << next;
+    }
+    PostMessageW(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 1);
+    EXPECT_TRUE(eventually([&] { return !IsWindow(history); }));
+    AttachThreadInput(GetCurrentThreadId(), window_thread, FALSE);
+}
+
 const DWORD live_region_changed_event = 0x8019; // EVENT_OBJECT_LIVEREGIONCHANGED
 
 // Screen readers announce a live region's change: a new song title raises it.

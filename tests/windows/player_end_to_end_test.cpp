@@ -148,6 +148,36 @@ TEST_F(PlayerRecordingEndToEnd, RecordingTheDemoStationGivesAnMp3NamedAfterTheSo
     EXPECT_EQ(exit_code, 0);
 }
 
+// The computer sleeps while the demo station plays and records, and wakes: the recording is
+// finished and named (on a thread of its own, the system kept awake meanwhile), and the
+// station plays again on waking, on a new connection.
+TEST_F(PlayerRecordingEndToEnd, SleepFinishesTheRecordingAndWakingPlaysTheStationAgain) {
+    ASSERT_NO_FATAL_FAILURE(choose_demo_station());
+    ASSERT_TRUE(
+        eventually([&] { return control_text(IDC_TITLE_LINE) == "Brevora demo - A and E"; }, 30000))
+        << control_text(IDC_STATION_LINE);
+    click(IDC_RECORD);
+    ASSERT_TRUE(eventually([] { return file_size(L"rec.mp3") > 0; }, 30000));
+    const HSTREAM before_sleep = current_stream.load();
+
+    SendMessageW(main_window, WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
+    EXPECT_EQ(window_title(), "Brevora");
+    EXPECT_TRUE(eventually([] {
+        return GetFileAttributesW(L"rec.mp3") == INVALID_FILE_ATTRIBUTES &&
+               file_size(L"Brevora demo - A and E.mp3") > 0;
+    }));
+    BASS_CHANNELINFO info;
+    EXPECT_FALSE(BASS_ChannelGetInfo(before_sleep, &info));
+
+    SendMessageW(main_window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    EXPECT_TRUE(eventually([&] {
+        return current_stream.load() != before_sleep &&
+               BASS_ChannelGetInfo(current_stream.load(), &info) &&
+               control_text(IDC_TITLE_LINE) == "Brevora demo - A and E";
+    })) << control_text(IDC_STATION_LINE);
+    close_player();
+}
+
 // A server that accepts connections and never answers: connecting to it blocks until the
 // library's time-out (10 s in the player) unless something interrupts it.
 class SilentServer {

@@ -2,6 +2,8 @@
 
 #include "player_main.h"
 #include "playback/player_state.h"
+#include "settings/player_settings.h"
+#include "settings/whole_file.h"
 #include "station_file.h"
 
 #include <cstdio>
@@ -11,9 +13,22 @@
 #include <sstream>
 #include <string>
 
+namespace {
+
+// The files the player keeps beside the program (the test program here): each test starts
+// without them and leaves none behind.
+void remove_player_files() {
+    for (const wchar_t *name :
+         {L"brevora.ini", L"history.csv", L"history.csv.bad", L"history.csv.bad.2"})
+        DeleteFileW(path_beside_program(name).c_str());
+}
+
+} // namespace
+
 void PlayerHarness::SetUp() {
     locate_station_file();
     DeleteFileA(ini_path);
+    remove_player_files();
     ended_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 }
 
@@ -26,6 +41,15 @@ void PlayerHarness::TearDown() {
     }
     CloseHandle(ended_event);
     DeleteFileA(ini_path);
+    remove_player_files();
+}
+
+void PlayerHarness::write_player_settings(const std::string &content, const call_site &where) {
+    call_site_trace trace(where);
+    FILE *file = _wfopen(player_settings_path().c_str(), L"wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(content.data(), 1, content.size(), file);
+    std::fclose(file);
 }
 
 void PlayerHarness::write_station_file(const std::string &content, const call_site &where) {
@@ -38,13 +62,12 @@ void PlayerHarness::write_station_file(const std::string &content, const call_si
 }
 
 bool PlayerHarness::start_player() {
-    // A test may run the player more than once.
     player_ended = false;
     ResetEvent(ended_event);
     player_thread = std::thread([this] {
         if (before_start)
             before_start();
-        exit_code = player_main();
+        exit_code = player_main(start_argument.empty() ? nullptr : start_argument.c_str());
         player_ended = true;
         SetEvent(ended_event);
     });

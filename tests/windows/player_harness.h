@@ -18,6 +18,9 @@ class PlayerHarness : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
 
+    // Writes brevora.ini beside the test program; every test starts and ends without one.
+    void write_player_settings(const std::string &content,
+                               const call_site &where = call_site::current());
     // Writes stations.ini beside the test program (empty content removes it).
     void write_station_file(const std::string &content,
                             const call_site &where = call_site::current());
@@ -39,6 +42,8 @@ class PlayerHarness : public ::testing::Test {
 
     // Runs on the player's thread just before the player starts (tests set up COM there).
     std::function<void()> before_start;
+    // The command line's station link the player starts with; empty for none.
+    std::wstring start_argument;
     std::thread player_thread;
     int exit_code = -1;
     std::atomic<bool> player_ended{false};

@@ -32,34 +32,28 @@ HSYNC new_sync_handle() {
 }
 
 // The API's names for a stream's tags, syncs and file positions, onto the stream's own.
-const struct {
+template <typename Ours> struct api_name {
     DWORD api;
-    tag_type type;
-} tag_names[] = {{BASS_TAG_HTTP, tag_type::http}, {BASS_TAG_ICY, tag_type::icy},
-                 {BASS_TAG_META, tag_type::meta}, {BASS_TAG_OGG, tag_type::ogg},
-                 {BASS_TAG_WMA, tag_type::wma},   {BASS_TAG_WMA_META, tag_type::wma_meta}};
+    Ours ours;
+};
 
-bool tag_type_of(DWORD tags, tag_type *type) {
-    for (const auto &name : tag_names)
-        if (name.api == tags) {
-            *type = name.type;
-            return true;
-        }
-    return false;
-}
+const api_name<tag_type> tag_names[] = {
+    {BASS_TAG_HTTP, tag_type::http}, {BASS_TAG_ICY, tag_type::icy},
+    {BASS_TAG_META, tag_type::meta}, {BASS_TAG_OGG, tag_type::ogg},
+    {BASS_TAG_WMA, tag_type::wma},   {BASS_TAG_WMA_META, tag_type::wma_meta}};
 
-bool sync_type_of(DWORD sync, sync_type *type) {
-    static const struct {
-        DWORD api;
-        sync_type type;
-    } names[] = {{BASS_SYNC_END, sync_type::end},
-                 {BASS_SYNC_META, sync_type::meta},
-                 {BASS_SYNC_OGG_CHANGE, sync_type::ogg_change},
-                 {BASS_SYNC_WMA_CHANGE, sync_type::wma_change},
-                 {BASS_SYNC_WMA_META, sync_type::wma_meta}};
-    for (const auto &name : names)
-        if (name.api == sync) {
-            *type = name.type;
+const api_name<sync_type> sync_names[] = {{BASS_SYNC_END, sync_type::end},
+                                          {BASS_SYNC_META, sync_type::meta},
+                                          {BASS_SYNC_OGG_CHANGE, sync_type::ogg_change},
+                                          {BASS_SYNC_WMA_CHANGE, sync_type::wma_change},
+                                          {BASS_SYNC_WMA_META, sync_type::wma_meta}};
+
+// The library's own value that `table` gives the API's `api`; false when it has none.
+template <typename Ours, size_t count>
+bool ours_of(const api_name<Ours> (&table)[count], DWORD api, Ours *ours) {
+    for (const api_name<Ours> &name : table)
+        if (name.api == api) {
+            *ours = name.ours;
             return true;
         }
     return false;
@@ -99,8 +93,8 @@ int file_position_of(const stream::file_positions &at, DWORD mode, QWORD *positi
 } // namespace
 
 uint32_t audio::api_tag_of(tag_type type) {
-    for (const auto &name : tag_names)
-        if (name.type == type)
+    for (const api_name<tag_type> &name : tag_names)
+        if (name.ours == type)
             return name.api;
     return 0;
 }
@@ -174,7 +168,7 @@ const char *BASS_ChannelGetTags(DWORD handle, DWORD tags) {
         if (!found)
             return fail(BASS_ERROR_HANDLE, static_cast<const char *>(nullptr));
         tag_type type;
-        const char *text = tag_type_of(tags, &type) ? found->tags(type) : nullptr;
+        const char *text = ours_of(tag_names, tags, &type) ? found->tags(type) : nullptr;
         if (!text)
             return fail(BASS_ERROR_NOTAVAIL, text);
         return succeed(text);
@@ -199,7 +193,7 @@ HSYNC BASS_ChannelSetSync(DWORD handle, DWORD type, QWORD, SYNCPROC *proc, void 
         if (!found)
             return fail(BASS_ERROR_HANDLE, HSYNC{0});
         sync_type event;
-        if (!sync_type_of(type, &event))
+        if (!ours_of(sync_names, type, &event))
             return fail(BASS_ERROR_ILLTYPE, HSYNC{0});
         if (!proc)
             return fail(BASS_ERROR_ILLPARAM, HSYNC{0});

@@ -434,8 +434,7 @@ std::unique_ptr<decoder> open_ffmpeg_decoder(const stream_format &format, byte_s
     auto opened = std::make_unique<ffmpeg_decoder>(std::move(source), output_rate);
     int result = opened->open(format);
     if (result < 0) {
-        *error = error_from_averror(result) == BASS_ERROR_UNKNOWN ? BASS_ERROR_FILEFORM
-                                                                  : error_from_averror(result);
+        *error = open_error_from_averror(result);
         return nullptr;
     }
     *error = BASS_OK;

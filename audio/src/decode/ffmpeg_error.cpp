@@ -31,4 +31,9 @@ int error_from_averror(int averror) {
     }
 }
 
+int open_error_from_averror(int averror) {
+    int error = error_from_averror(averror);
+    return error == BASS_ERROR_UNKNOWN ? BASS_ERROR_FILEFORM : error;
+}
+
 } // namespace audio

@@ -166,19 +166,19 @@ std::optional<song_start> encoder::wait_for_begin() {
 }
 
 // Writer thread: the history before what was fed. A stop meanwhile still gets it all (and
-// what played until then) within its wait: the file keeps the song up to the stop.
+// what played until then) within its wait: the file keeps the song up to the stop. True when
+// the whole history reached the program, false when it stopped reading.
 bool encoder::write_history(song_start &start) {
     if (!start.history)
         return true;
     std::vector<float> chunk;
-    bool more = true;
-    while (more) {
+    for (bool more = true; more;) {
         chunk.clear();
-        more = start.history(chunk);
+        more = start.history(chunk); // the last chunk comes with false, and is written too
         if (!write_pcm(chunk.data(), chunk.size()))
             return false;
     }
-    return !more;
+    return true;
 }
 
 bool encoder::write_pcm(const float *samples, size_t count) {

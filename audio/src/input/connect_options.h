@@ -2,6 +2,8 @@
 // unchanged to every request it makes (redirects, playlists, HLS segments, reconnects).
 #pragma once
 
+#include "input/net/stop_signal.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -20,5 +22,10 @@ struct connect_options {
     // Empty: the first variant whose segments load plays. Called on the opening thread.
     std::function<bool(const std::string &first_audio)> hls_audio_check;
 };
+
+// When a wait that starts now ends at the latest: connecting, or a stall while reading.
+inline clock_type::time_point deadline_from_now(const connect_options &options) {
+    return clock_type::now() + std::chrono::milliseconds(options.timeout_ms);
+}
 
 } // namespace audio

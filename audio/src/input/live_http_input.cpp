@@ -6,8 +6,6 @@
 #include "input/icy/stream_bitrate.h"
 #include "input/playlist/playlist.h"
 
-#include "core/debug_log.h"
-
 #include "brevora_audio.h"
 
 #include <cstring>
@@ -28,11 +26,6 @@ const char *lost_connection_reason(io_status status) {
     default:
         return "the connection failed";
     }
-}
-
-void log_stream_line(const url &where, const std::string &text) {
-    if (debug_log_enabled())
-        debug_log_line(where.without_userinfo() + ": " + text);
 }
 
 class live_http_input final : public network_input {
@@ -57,9 +50,6 @@ class live_http_input final : public network_input {
     uint32_t bitrate_kbps() const override { return stream_bitrate_kbps(head_); }
 
   private:
-    clock_type::time_point deadline_from_now() const {
-        return clock_type::now() + std::chrono::milliseconds(options_.timeout_ms);
-    }
     void take_answer_head(const response_head &head) {
         live_ = head.is_live();
         filter_.restart(parse_icy_metaint(head.header("icy-metaint")).value_or(0));
@@ -99,7 +89,7 @@ io_result live_http_input::read_body(uint8_t *buffer, size_t size) {
     if (!body_)
         return {io_status::failed}; // reconnecting failed earlier
     // While recovering from a drop, a stall may not outlast the reconnect window.
-    auto deadline = deadline_from_now();
+    auto deadline = deadline_from_now(options_);
     if (reconnects_without_audio_ > 0)
         deadline = std::min(deadline, reconnect_window_end_);
     return body_->read(buffer, size, deadline);
@@ -143,7 +133,7 @@ int live_http_input::recover(io_status status) {
 bool live_http_input::reconnect() {
     // One window per outage: repeated drops before any audio returns share it.
     if (reconnects_without_audio_ == 0)
-        reconnect_window_end_ = deadline_from_now();
+        reconnect_window_end_ = deadline_from_now(options_);
     body_.reset();
     auto pause = first_reconnect_pause;
     while (reconnects_without_audio_ < max_reconnect_attempts &&

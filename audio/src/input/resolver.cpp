@@ -14,8 +14,6 @@
 #include "input/wms/wms_input.h"
 #include "input/wms/wmsp_session.h"
 
-#include "core/debug_log.h"
-
 #include "brevora_audio.h"
 
 #include <algorithm>
@@ -48,9 +46,6 @@ class resolver {
     resolved result;
 
   private:
-    clock_type::time_point deadline_from_now() const {
-        return clock_type::now() + std::chrono::milliseconds(options_.timeout_ms);
-    }
     connect_failure try_answer(http_answer answer, int depth, bool via_entry_ref);
     connect_failure read_playlist(const http_answer &answer, clock_type::time_point deadline,
                                   std::string *text);
@@ -70,14 +65,16 @@ connect_failure resolver::try_url(const url &target, int depth, bool windows_med
     connect_failure failure;
     // A Windows Media session answers two requests; anything else one.
     std::optional<http_answer> answer =
-        windows_media ? open_windows_media(target, options_, deadline_from_now(), stop_, &failure)
-                      : fetch(target, options_, deadline_from_now(), stop_, &failure);
+        windows_media
+            ? open_windows_media(target, options_, deadline_from_now(options_), stop_, &failure)
+            : fetch(target, options_, deadline_from_now(options_), stop_, &failure);
     if (!answer)
         return failure;
     if (is_windows_media_answer(answer->head)) {
         if (windows_media)
             return play(std::move(*answer), {}, true);
-        return try_url(answer->final_url, depth, true);
+        // The same URL as a Windows Media session: still reached the way it was.
+        return try_url(answer->final_url, depth, true, via_entry_ref);
     }
     return try_answer(std::move(*answer), depth, via_entry_ref);
 }
@@ -88,7 +85,7 @@ connect_failure resolver::try_answer(http_answer answer, int depth, bool via_ent
     playlist_kind kind = playlist_kind_from_content_type(type);
     std::string start;
     // Sniffing the body and reading the rest of a playlist are one phase: one time-out.
-    auto body_deadline = deadline_from_now();
+    auto body_deadline = deadline_from_now(options_);
     if (kind != playlist_kind::none || is_generic_content_type(type)) {
         if (answer.body->read_up_to(kind == playlist_kind::none ? sniff_size : max_playlist_size,
                                     body_deadline, clock_type::duration::max(),
@@ -169,7 +166,7 @@ connect_failure resolver::play(http_answer answer, std::string start, bool windo
 
 connect_failure resolver::open_hls(http_answer answer, std::string start) {
     if (start.size() < max_hls_playlist_size &&
-        answer.body->read_up_to(max_hls_playlist_size, deadline_from_now(),
+        answer.body->read_up_to(max_hls_playlist_size, deadline_from_now(options_),
                                 clock_type::duration::max(), &start) != io_status::ok)
         return refuse(answer, BASS_ERROR_TIMEOUT, "timed out reading the playlist");
     connect_failure failure;

@@ -79,9 +79,9 @@ long byte_buffer::read(uint8_t *data, size_t size, deadline until) {
     bool ready =
         wait(guard, until, [&] { return cancelled_ || size_ > 0 || finished_ || at_part(); });
     if (cancelled_)
-        return -1;
+        return read_cancelled;
     if (!ready)
-        return -2;
+        return read_timed_out;
     if (at_part())
         return at_part_start;
     size_t count = std::min(size, bytes_of_current_part());

@@ -38,8 +38,10 @@ class byte_buffer {
     using deadline = std::optional<std::chrono::steady_clock::time_point>;
 
     // Reader: waits for data (until `until`, if given). Returns 1..size bytes of the current
-    // part, 0 at the end, -1 when cancelled, -2 when `until` passed first, at_part_start
-    // when the next byte begins a part that take_part_start has not taken yet.
+    // part, 0 at the end, or one of these.
+    static constexpr long read_cancelled = -1;
+    static constexpr long read_timed_out = -2; // `until` passed first
+    // The next byte begins a part that take_part_start has not taken yet.
     static constexpr long at_part_start = -3;
     long read(uint8_t *data, size_t size, deadline until = std::nullopt);
     // Reader, after read returned at_part_start: the part's label; reading goes on in it.

@@ -1,5 +1,6 @@
 // A stream: its download, decode and sync threads, tags, encoders and what it plays into
-// the mix; its format (probing and the decoder) is in stream_format.cpp.
+// the mix; its format (probing, the decoder, the switch at a reconnect) is in
+// stream_decoding.cpp.
 #include "stream.h"
 
 #include "core/debug_log.h"

@@ -117,7 +117,7 @@ bool stream_decoding::skip_to_next_part(std::string *content_type, bool *stalled
             *content_type = buffer_.take_part_start();
             return true;
         }
-        if (count == -2)
+        if (count == byte_buffer::read_timed_out)
             *stalled = true;
         if (count <= 0)
             return false;
@@ -152,7 +152,7 @@ long stream_decoding::read_for_decoder(uint8_t *data, size_t size) {
         return 0;
     for (;;) {
         long count = buffer_.read(data, size, first_data_deadline_);
-        if (count == -2) {
+        if (count == byte_buffer::read_timed_out) {
             first_data_timed_out_ = true;
             return -1;
         }

@@ -11,8 +11,6 @@
 
 namespace audio {
 
-// Variants above this bitrate are only tried when none at or below it plays.
-constexpr uint32_t max_hls_variant_bandwidth = 320000;
 // A segment larger than this is not audio; it is skipped.
 constexpr size_t max_hls_segment_size = 8 * 1024 * 1024;
 
@@ -25,9 +23,10 @@ constexpr size_t max_hls_segment_size = 8 * 1024 * 1024;
 // wins. Live playlists start three target durations from the end, reload every target
 // duration (half of one after a reload that brought nothing new) and skip across gaps; VOD
 // playlists (#EXT-X-ENDLIST) end after their last segment. A segment that fails (error status,
-// stall, undecryptable) is skipped. When no segment has loaded for timeout_ms plus a target
-// duration (the playlist stopped advancing, or every segment fails), the input reconnects: it
-// reloads the playlist and tries for as long again; then read() returns 0.
+// stall, slower than it plays, undecryptable) is skipped; a reload that fails brings nothing. When
+// no segment has loaded for timeout_ms plus a target duration (the playlist stopped advancing, or
+// every segment fails), the input reconnects: it reloads the playlist and tries for as long again;
+// then read() returns 0.
 std::unique_ptr<network_input>
 open_hls_input(const url &playlist_url, const std::string &text, const response_head &head,
                const connect_options &options, input_listener &listener,

@@ -1,5 +1,6 @@
 #include "input/http/http_connection.h"
 
+#include "input/net/io_failure.h"
 #include "input/net/tls.h"
 #include "input/text/text.h"
 
@@ -23,10 +24,7 @@ bool send_text(transport &connection, const std::string &text, clock_type::time_
     if (written.status == io_status::ok) {
         return true;
     }
-    *failure = {written.status == io_status::timeout || written.status == io_status::stopped
-                    ? BASS_ERROR_TIMEOUT
-                    : BASS_ERROR_FILEOPEN,
-                "cannot send the request"};
+    *failure = io_failure(written.status, "sending the request", "cannot send the request");
     return false;
 }
 
@@ -40,13 +38,8 @@ std::optional<response_head> read_head(transport &connection, bool exact,
     while (parser.current_state() == response_head_parser::state::need_more) {
         io_result got = connection.read_some(buffer, exact ? 1 : sizeof buffer, deadline);
         if (got.status != io_status::ok) {
-            if (got.status == io_status::timeout || got.status == io_status::stopped) {
-                *failure = {BASS_ERROR_TIMEOUT, got.status == io_status::stopped
-                                                    ? "stopped waiting for the response"
-                                                    : "timed out waiting for the response"};
-            } else {
-                *failure = {BASS_ERROR_FILEOPEN, "the connection closed before a response"};
-            }
+            *failure = io_failure(got.status, "waiting for the response",
+                                  "the connection closed before a response");
             return std::nullopt;
         }
         size_t used = parser.feed(reinterpret_cast<const char *>(buffer), got.bytes);
@@ -375,6 +368,12 @@ void log_failure(const url &where, const connect_failure &failure) {
 void log_failure(const std::string &unparsed, const connect_failure &failure) {
     if (debug_log_enabled()) {
         write_failure_line(without_credentials(unparsed), failure);
+    }
+}
+
+void log_stream_line(const url &where, const std::string &text) {
+    if (debug_log_enabled()) {
+        debug_log_line(where.without_userinfo() + ": " + text);
     }
 }
 

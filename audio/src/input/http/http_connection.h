@@ -69,5 +69,7 @@ void log_attempt(const url &target, const std::optional<url> &proxy);
 void log_failure(const url &where, const connect_failure &failure);
 // For a URL or proxy setting that did not parse.
 void log_failure(const std::string &unparsed, const connect_failure &failure);
+// "<where>: <text>", for what an input decides about its stream (a reconnect, a skip).
+void log_stream_line(const url &where, const std::string &text);
 
 } // namespace audio

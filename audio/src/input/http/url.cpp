@@ -2,6 +2,7 @@
 
 #include "input/text/text.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include <mbedtls/base64.h>
@@ -162,6 +163,20 @@ bool parse_authority(std::string authority, url &result) {
     return port.has_value();
 }
 
+// Whether a reference is absolute: a scheme (a letter, then letters, digits, '+', '-' or
+// '.') up to a ':' that comes before any '/', '?' or '#'. An address in a relative
+// reference's query ("/listen?from=http://cdn/a") does not make it absolute.
+bool has_scheme(const std::string &reference) {
+    size_t colon = reference.find_first_of(":/?#");
+    if (colon == std::string::npos || colon == 0 || reference[colon] != ':' ||
+        !std::isalpha(static_cast<unsigned char>(reference[0]))) {
+        return false;
+    }
+    return std::all_of(reference.begin(), reference.begin() + static_cast<long>(colon), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
+    });
+}
+
 } // namespace
 
 std::optional<url> parse_url(const std::string &text) {
@@ -195,7 +210,7 @@ std::optional<url> parse_url(const std::string &text) {
 }
 
 std::optional<url> resolve_reference(const url &base, const std::string &reference) {
-    if (reference.find("://") != std::string::npos) {
+    if (has_scheme(reference)) {
         return parse_url(reference);
     }
     if (has_forbidden_characters(reference)) {

@@ -32,7 +32,9 @@ struct url {
 std::optional<url> parse_url(const std::string &text);
 
 // Resolves a Location header or playlist entry against the URL it came from: absolute
-// URLs, scheme-relative ("//host/x"), absolute paths and path-relative references.
+// URLs, scheme-relative ("//host/x"), absolute paths and path-relative references. A
+// reference is absolute only when it starts with a scheme and its ':'; one with another
+// scheme than http or https gives nullopt.
 std::optional<url> resolve_reference(const url &base, const std::string &reference);
 
 // A URL or proxy setting as typed, for showing: without "user:password@". Everything after

@@ -2,6 +2,8 @@
 // differ only in the few calls wrapped at the top of this file.
 #include "input/net/transport.h"
 
+#include "input/net/io_failure.h"
+
 #include "core/unjoined_thread.h"
 
 #include "brevora_audio.h"
@@ -277,10 +279,9 @@ std::unique_ptr<transport> connect_first(const addrinfo *addresses, const std::s
         }
         close_socket(s);
         if (outcome.index() == 1) {
-            bool stopped = std::get<io_status>(outcome) == io_status::stopped;
-            *failure = {BASS_ERROR_TIMEOUT,
-                        (stopped ? "stopped connecting to " : "timed out connecting to ") + host};
-            if (stopped) {
+            io_status waited = std::get<io_status>(outcome);
+            *failure = wait_failure(waited, "connecting to " + host);
+            if (waited == io_status::stopped) {
                 return nullptr;
             }
             continue;
@@ -307,9 +308,7 @@ std::unique_ptr<transport> connect_tcp(const std::string &host, unsigned port,
     int status = 0;
     io_status resolved = resolve(host, port, deadline, stop, &addresses, &status);
     if (resolved != io_status::ok) {
-        *failure = {BASS_ERROR_TIMEOUT, (resolved == io_status::stopped ? "stopped resolving "
-                                                                        : "timed out resolving ") +
-                                            host};
+        *failure = wait_failure(resolved, "resolving " + host);
         return nullptr;
     }
     if (status != 0 || !addresses) {

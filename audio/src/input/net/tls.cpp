@@ -1,5 +1,7 @@
 #include "input/net/tls.h"
 
+#include "input/net/io_failure.h"
+
 #include "brevora_audio.h"
 
 #include <mbedtls/ctr_drbg.h>
@@ -97,11 +99,8 @@ class tls_transport : public transport {
             if (result == MBEDTLS_ERR_SSL_WANT_READ || result == MBEDTLS_ERR_SSL_WANT_WRITE) {
                 continue;
             }
-            if (last_inner_status_ == io_status::timeout ||
-                last_inner_status_ == io_status::stopped) {
-                *failure = {BASS_ERROR_TIMEOUT, last_inner_status_ == io_status::stopped
-                                                    ? "stopped in the TLS handshake"
-                                                    : "timed out in the TLS handshake"};
+            if (wait_ended(last_inner_status_)) {
+                *failure = wait_failure(last_inner_status_, "in the TLS handshake");
             } else {
                 char text[160];
                 mbedtls_strerror(result, text, sizeof text);

@@ -24,9 +24,18 @@ uint64_t little_endian(const uint8_t *p, int bytes) {
     return value;
 }
 
+// The objects read, and the stream type of script commands, by their GUIDs' text form.
+constexpr std::string_view file_properties_guid = "8CABDCA1-A947-11CF-8EE4-00C00C205365";
+constexpr std::string_view stream_properties_guid = "B7DC0791-A9B7-11CF-8EE6-00C00C205365";
+constexpr std::string_view script_command_stream_type_guid = "59DACFC0-59E6-11D0-A3AC-00A0C90348F6";
+constexpr std::string_view content_description_guid = "75B22633-668E-11CF-A6D9-00AA0062CE6C";
+constexpr std::string_view extended_content_description_guid =
+    "D2D0A440-E307-11D2-97F0-00A0C95EA850";
+constexpr std::string_view data_object_guid = "75B22636-668E-11CF-A6D9-00AA0062CE6C";
+
 // Whether p starts with the GUID written in its usual text form: the first three groups
 // are stored little-endian, the last two byte by byte.
-bool is(const uint8_t *p, std::string_view guid_text) {
+bool starts_with_guid(const uint8_t *p, std::string_view guid_text) {
     static const size_t byte_at[16] = {6, 4, 2, 0, 11, 9, 16, 14, 19, 21, 24, 26, 28, 30, 32, 34};
     for (size_t i = 0; i < 16; ++i) {
         if (whole_number<uint8_t>(guid_text.substr(byte_at[i], 2), 16) != p[i])
@@ -91,7 +100,7 @@ void read_extended_content(const uint8_t *p, size_t size, std::vector<std::strin
 bool read_object(const uint8_t *p, size_t size, asf_header *header) {
     const uint8_t *body = p + object_head;
     size_t body_size = size - object_head;
-    if (is(p, "8CABDCA1-A947-11CF-8EE4-00C00C205365") && body_size >= 80) { // file properties
+    if (starts_with_guid(p, file_properties_guid) && body_size >= 80) {
         header->broadcast = (little_endian(body + 64, 4) & 1) != 0;
         uint32_t min_packet = static_cast<uint32_t>(little_endian(body + 68, 4));
         uint32_t max_packet = static_cast<uint32_t>(little_endian(body + 72, 4));
@@ -100,14 +109,13 @@ bool read_object(const uint8_t *p, size_t size, asf_header *header) {
             return false;
         header->packet_size = min_packet == max_packet ? min_packet : 0;
         header->max_bitrate = static_cast<uint32_t>(little_endian(body + 76, 4));
-    } else if (is(p, "B7DC0791-A9B7-11CF-8EE6-00C00C205365") &&
-               body_size >= 50) { // stream properties
+    } else if (starts_with_guid(p, stream_properties_guid) && body_size >= 50) {
         header->streams.push_back(body[48] & 0x7f);
-        if (is(body, "59DACFC0-59E6-11D0-A3AC-00A0C90348F6")) // a script command stream
+        if (starts_with_guid(body, script_command_stream_type_guid))
             header->command_stream = body[48] & 0x7f;
-    } else if (is(p, "75B22633-668E-11CF-A6D9-00AA0062CE6C")) { // content description
+    } else if (starts_with_guid(p, content_description_guid)) {
         read_content_description(body, body_size, header->tags);
-    } else if (is(p, "D2D0A440-E307-11D2-97F0-00A0C95EA850")) { // extended content description
+    } else if (starts_with_guid(p, extended_content_description_guid)) {
         read_extended_content(body, body_size, header->tags);
     }
     return true;
@@ -129,7 +137,7 @@ asf_parse parse_asf_header(const uint8_t *data, size_t size, asf_header *header)
     size_t total = static_cast<size_t>(header_size) + asf_data_object_head;
     if (size < total)
         return asf_parse::need_more;
-    if (!is(data + header_size, "75B22636-668E-11CF-A6D9-00AA0062CE6C")) // the data object
+    if (!starts_with_guid(data + header_size, data_object_guid))
         return asf_parse::invalid;
 
     asf_header parsed;
