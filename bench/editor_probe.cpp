@@ -1,13 +1,16 @@
-// The editor's benchmark client, run under Wine by bench/player.py: the editor's window in
-// this process times the load and the Save of a 2048-row stations.ini (beside this program,
-// as for the editor) and the import of a 10,000-entry M3U playlist into an empty list, and
-// prints them as one line of JSON.
-#include "editor_commands.h"
+// The editor's benchmark client, run under Wine by bench/player.py and bench/station_list.py:
+// the editor's window in this process times the load and the Save of a stations.ini
+// (beside this program, as for the editor) and the import of a 10,000-entry M3U playlist
+// into an empty list, and prints them as one line of JSON.
+//   editor_probe           a 2048-row list, and the import
+//   editor_probe ROWS      a list of ROWS rows, without the import
+#include "list/editor_commands.h"
 #include "editor_dialog.h"
 #include "editor_ids.h"
-#include "m3u_import.h"
+#include "import/m3u_import.h"
 #include "station_file.h"
-#include "station_list.h"
+#include "station_list_file.h"
+#include "list/station_list.h"
 
 #include <windows.h>
 
@@ -48,56 +51,63 @@ void close_editor(HWND dialog) {
     station_listbox = nullptr;
 }
 
-int measure_editor() {
-    locate_station_file();
-    const int rows = 2048, playlist_entries = 10000;
-    std::string list = "[config]\r\nuse_proxy=off\r\nproxy=null\r\nlame_options=-b 128\r\n"
-                       "[stations]\r\nstation_count=" +
-                       std::to_string(rows) + "\r\n";
-    for (int row = 1; row <= rows; ++row) {
-        const bool group = row % 32 == 1;
-        list += "station_name_" + std::to_string(row) + "=" +
-                (group ? "Group " : "Station number ") + std::to_string(row) + "\r\n" +
-                "station_url_" + std::to_string(row) + "=" +
-                (group ? std::string("null")
-                       : "https://stream.example.org:8443/mount-" + std::to_string(row) + ".mp3") +
-                "\r\n";
-    }
-    write_file(ini_path, list);
+struct load_and_save {
+    int loaded = 0;
+    double load_ms = 0, save_ms = 0;
+    bool saved = false;
+};
 
+load_and_save measure_list(int rows) {
+    write_file(ini_path, station_list_file(rows));
+    load_and_save measured;
     auto started = clock_type::now();
     HWND dialog = open_editor();
-    const double load_ms = ms_since(started);
-    const int loaded = static_cast<int>(SendMessageA(station_listbox, LB_GETCOUNT, 0, 0));
+    measured.load_ms = ms_since(started);
+    measured.loaded = static_cast<int>(SendMessageA(station_listbox, LB_GETCOUNT, 0, 0));
     started = clock_type::now();
     save_stations(dialog);
-    const double save_ms = ms_since(started);
+    measured.save_ms = ms_since(started);
+    measured.saved =
+        GetPrivateProfileIntA("stations", "station_count", 0, ini_path) == static_cast<UINT>(rows);
     close_editor(dialog);
+    DeleteFileA(ini_path);
+    return measured;
+}
 
+double measure_import(int entries) {
     std::string playlist_path = std::string(ini_path) + ".m3u";
     std::string playlist = "#EXTM3U\r\n";
-    for (int entry = 1; entry <= playlist_entries; ++entry)
+    for (int entry = 1; entry <= entries; ++entry)
         playlist += "#EXTINF:-1,Imported station " + std::to_string(entry) +
                     "\r\nhttp://radio.example.org/stream/" + std::to_string(entry) + "\r\n";
     write_file(playlist_path.c_str(), playlist);
     DeleteFileA(ini_path);
-    dialog = open_editor();
-    started = clock_type::now();
+    HWND dialog = open_editor();
+    auto started = clock_type::now();
     import_m3u(playlist_path.c_str());
     const double import_ms = ms_since(started);
     const int imported = static_cast<int>(SendMessageA(station_listbox, LB_GETCOUNT, 0, 0));
     close_editor(dialog);
     DeleteFileA(playlist_path.c_str());
-    DeleteFileA(ini_path);
-
-    std::printf("{\"rows\": %d, \"loaded\": %d, \"load_ms\": %.1f, \"save_ms\": %.1f, "
-                "\"playlist_entries\": %d, \"imported\": %d, \"import_ms\": %.1f}\n",
-                rows, loaded, load_ms, save_ms, playlist_entries, imported, import_ms);
-    return loaded == rows && imported == playlist_entries ? 0 : 1;
+    return imported == entries ? import_ms : -1;
 }
 
 } // namespace
 
-int main() {
-    return measure_editor();
+int main(int argc, char **argv) {
+    locate_station_file();
+    const int rows = argc > 1 ? std::atoi(argv[1]) : 2048;
+    const load_and_save list = measure_list(rows);
+    std::printf("{\"rows\": %d, \"loaded\": %d, \"load_ms\": %.1f, \"save_ms\": %.1f", rows,
+                list.loaded, list.load_ms, list.save_ms);
+    bool complete = list.loaded == rows && list.saved;
+    if (argc == 1) {
+        const int playlist_entries = 10000;
+        const double import_ms = measure_import(playlist_entries);
+        std::printf(", \"playlist_entries\": %d, \"imported\": %d, \"import_ms\": %.1f",
+                    playlist_entries, import_ms < 0 ? 0 : playlist_entries, import_ms);
+        complete = complete && import_ms >= 0;
+    }
+    std::printf("}\n");
+    return complete ? 0 : 1;
 }

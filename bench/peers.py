@@ -1,6 +1,8 @@
 """What both benchmarks measure of ffmpeg, the peer they compare against, and how they
 summarise repeated runs."""
+import json
 import subprocess
+import sys
 import time
 
 
@@ -24,3 +26,15 @@ def ffmpeg_first_audio(url):
 def median(values):
     values = sorted(v for v in values if v is not None)
     return values[len(values) // 2] if values else float("nan")
+
+
+def last_json(output, who):
+    """The last line of JSON a probe printed; ends the benchmark when there is none or it
+    reports an error."""
+    lines = [line for line in output.decode(errors="replace").splitlines() if line.startswith("{")]
+    if not lines:
+        sys.exit(f"{who}: a probe printed no result")
+    result = json.loads(lines[-1])
+    if "error" in result:
+        sys.exit(f"{who}: {result['error']}")
+    return result

@@ -15,7 +15,7 @@ import sys
 import tempfile
 import time
 
-from peers import ffmpeg_first_audio, median
+from peers import ffmpeg_first_audio, last_json, median
 
 here = os.path.dirname(os.path.abspath(__file__))
 player_probe, editor_probe = sys.argv[1:3]
@@ -39,19 +39,9 @@ def measured(command):
         return output, usage.ru_utime + usage.ru_stime, int(peak.read().split()[-1]) / 1024
 
 
-def last_json(output):
-    lines = [line for line in output.decode(errors="replace").splitlines() if line.startswith("{")]
-    if not lines:
-        sys.exit("bench/player.py: a probe printed no result")
-    result = json.loads(lines[-1])
-    if "error" in result:
-        sys.exit(f"bench/player.py: {result['error']}")
-    return result
-
-
 def player_rows(url):
     player = [last_json(measured(["wine", player_probe, url, str(idle_seconds),
-                                  str(play_seconds)])[0]) for _ in range(runs)]
+                                  str(play_seconds)])[0], "bench/player.py") for _ in range(runs)]
     # The whole Wine process once more, from outside: its peak resident memory.
     _, _, wine_peak = measured(["wine", player_probe, url, "0", str(play_seconds)])
     ffmpeg_first = [ffmpeg_first_audio(url) for _ in range(runs)]
@@ -71,7 +61,8 @@ def player_rows(url):
     }
     if stream_probe:
         output, native_cpu, native_peak = measured([stream_probe, "library", url, str(play_seconds)])
-        row["library_native_first_audio_ms"] = last_json(output)["first_audio_ms"]
+        native = last_json(output, "bench/player.py")
+        row["library_native_first_audio_ms"] = native["first_audio_ms"]
         row["library_native_cpu_s_per_min"] = native_cpu / play_seconds * 60
         row["library_native_peak_rss_mib"] = native_peak
     return row
@@ -89,7 +80,7 @@ def main():
         rows[mount] = player_rows(f"http://127.0.0.1:{ready['port']}/{mount}")
     server.stdin.close()
     server.wait()
-    editor = last_json(measured(["wine", editor_probe])[0])
+    editor = last_json(measured(["wine", editor_probe])[0], "bench/player.py")
 
     print(f"player under Wine, {runs} runs (medians), {play_seconds} s playing, "
           f"{idle_seconds} s idle; ffmpeg natively on the same mount")

@@ -5,11 +5,15 @@
 // from the station choice to the first sample at the output, CPU over PLAY_SECONDS of
 // playing, CPU over IDLE_SECONDS after Stop, and the peak private memory. stations.ini is
 // the one beside this program, as for the player itself.
+//   player_probe --stations ROWS
+// times the player's start-up, until its window shows, with a list of ROWS rows (a group
+// heading every 32 rows), and the opening of its Stations menu, for bench/station_list.py.
 #include "output/mixer.h"
 #include "player_ids.h"
 #include "player_main.h"
 #include "playback/player_state.h"
 #include "station_file.h"
+#include "station_list_file.h"
 
 #include <windows.h>
 #include <psapi.h>
@@ -121,11 +125,61 @@ int measure_player(const char *url, int idle_seconds, int play_seconds) {
     return 0;
 }
 
+// Polls for what another thread's window work makes true, every millisecond; false after
+// 60 s. The figures it times are tens of milliseconds and more.
+template <typename Condition> bool wait_closely(Condition condition) {
+    for (int waited = 0; waited < 60000; ++waited) {
+        if (condition())
+            return true;
+        Sleep(1);
+    }
+    return false;
+}
+
+HWND shown_menu() {
+    HWND menu = FindWindowW(L"#32768", nullptr);
+    return menu && IsWindowVisible(menu) ? menu : nullptr;
+}
+
+int measure_station_list(int rows) {
+    locate_station_file();
+    write_file(ini_path, station_list_file(rows));
+    auto started = clock_type::now();
+    std::thread player([] { player_main(); });
+    const bool opened = wait_closely([] { return main_window && IsWindowVisible(main_window); });
+    const double start_up_ms = ms_since(started);
+    bool menu_shown = false;
+    double menu_ms = 0;
+    if (opened) {
+        Sleep(500); // the first paint is not the menu's
+        started = clock_type::now();
+        PostMessageW(main_window, WM_COMMAND, MAKEWPARAM(IDC_STATIONS, BN_CLICKED), 0);
+        menu_shown = wait_closely([] { return shown_menu() != nullptr; });
+        menu_ms = ms_since(started);
+        if (menu_shown)
+            PostMessageW(shown_menu(), WM_KEYDOWN, VK_ESCAPE, 0);
+        wait_closely([] { return shown_menu() == nullptr; });
+        PostMessageW(main_window, WM_CLOSE, 0, 0);
+    }
+    player.join();
+    DeleteFileA(ini_path);
+    if (!menu_shown) {
+        std::printf("{\"error\": \"the window or its Stations menu did not open\"}\n");
+        return 1;
+    }
+    std::printf("{\"rows\": %d, \"start_up_ms\": %.1f, \"stations_menu_ms\": %.1f}\n", rows,
+                start_up_ms, menu_ms);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
+    if (argc == 3 && std::string(argv[1]) == "--stations")
+        return measure_station_list(std::atoi(argv[2]));
     if (argc != 4) {
-        std::fprintf(stderr, "usage: player_probe URL IDLE_SECONDS PLAY_SECONDS\n");
+        std::fprintf(stderr, "usage: player_probe URL IDLE_SECONDS PLAY_SECONDS\n"
+                             "       player_probe --stations ROWS\n");
         return 2;
     }
     return measure_player(argv[1], std::atoi(argv[2]), std::atoi(argv[3]));

@@ -1,11 +1,11 @@
 #include "editor_dialog.h"
 
-#include "editor_commands.h"
+#include "list/editor_commands.h"
 #include "editor_ids.h"
-#include "find_dialog.h"
-#include "m3u_import.h"
+#include "directory/find_dialog.h"
+#include "import/m3u_import.h"
 #include "station_file.h"
-#include "station_list.h"
+#include "list/station_list.h"
 
 namespace {
 

@@ -28,9 +28,6 @@ std::string fit_name(std::string_view name, const ansi_encoder &encode,
 // them). Nothing when it is longer than limit, empty, or the group marker "null".
 std::optional<std::string> fit_address(std::string_view url, size_t limit = stored_text_limit);
 
-// The next character of text at at (advanced past it); U+FFFD for a malformed sequence.
-char32_t next_utf8_character(std::string_view text, size_t &at);
-
 struct station_row_texts {
     std::string name;    // ANSI, at most stored_text_limit bytes, never blank
     std::string url;     // as stored

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the station directory's answer reader as a search answer, and
 // the stations it takes to the stations.ini fitting, checking every bound on the way.
-#include "ansi_fit.h"
-#include "directory_stations.h"
+#include "directory/ansi_fit.h"
+#include "directory/directory_stations.h"
 
 #include <cstdint>
 #include <cstdlib>

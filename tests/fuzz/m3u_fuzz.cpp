@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the M3U reading rules as a playlist file and checks what the
 // import would take from it.
-#include "m3u_playlist.h"
+#include "import/m3u_playlist.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,9 +1,12 @@
 // The station directory's rules that need no window: reading its answers into stations,
 // which servers to ask in which order, the requests, and fitting names and addresses into
 // stations.ini.
-#include "ansi_fit.h"
-#include "directory_servers.h"
-#include "directory_stations.h"
+#include "directory/ansi_fit.h"
+#include "directory/base_address.h"
+#include "directory/directory_servers.h"
+#include "directory/proxy_setting.h"
+#include "directory/search_request.h"
+#include "directory/directory_stations.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The station editor's M3U reading rules, which need no window: how a file splits into line
 // pieces, the markers, the "#EXTINF:" title, and which lines of a playlist make a row.
-#include "m3u_playlist.h"
+#include "import/m3u_playlist.h"
 
 #include <gtest/gtest.h>
 

@@ -103,7 +103,8 @@ TEST(SongHistory, TheSameTitleOnTheSameStationWithinTenMinutesIsNotListedAgain) 
 }
 
 TEST(SongSearch, TheTitleIsPercentEncodedInPlaceOfPercentS) {
-    EXPECT_EQ(percent_encode("AZaz09-._~ &#%+/?\xC3\xA9"), "AZaz09-._~%20%26%23%25%2B%2F%3F%C3%A9");
+    EXPECT_EQ(search_address("https://example.org/?q=%s", "AZaz09-._~ &#%+/?\xC3\xA9"),
+              "https://example.org/?q=AZaz09-._~%20%26%23%25%2B%2F%3F%C3%A9");
     EXPECT_EQ(search_address("https://example.org/?q=%s&x=%s", "a b"),
               "https://example.org/?q=a%20b&x=a%20b");
     EXPECT_EQ(search_address("https://example.org/search?q=", "a&b"),

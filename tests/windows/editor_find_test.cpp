@@ -2,7 +2,7 @@
 // tests/servers/directory_test_server.py: searching, every outcome line, adding results to
 // the list and saving them, and what fits into stations.ini.
 #include "editor_test_support.h"
-#include "find_dialog.h"
+#include "directory/find_dialog.h"
 #include "version.h"
 
 #include <cstring>

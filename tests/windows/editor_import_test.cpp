@@ -2,8 +2,8 @@
 // shows, and the file dialog in front of it all. The reading rules themselves are tested
 // natively (m3u_playlist_test).
 #include "editor_test_support.h"
-#include "m3u_import.h"
-#include "m3u_playlist.h"
+#include "import/m3u_import.h"
+#include "import/m3u_playlist.h"
 
 #include <dlgs.h>
 

@@ -1,6 +1,7 @@
 // Saving the list to stations.ini, and the editor's modal run: close, Escape and Enter.
 #include "editor_test_support.h"
 
+#include <iterator>
 #include <thread>
 
 namespace {
@@ -77,6 +78,42 @@ TEST_F(EditorTest, SaveKeepsEverySettingItDoesNotKnowAsWritten) {
                   long_value +
                   "\r\nempty=\r\n"
                   "[stations]\r\nstation_count=1\r\nstation_name_1=A\r\nstation_url_1=u\r\n");
+}
+
+TEST_F(EditorTest, SavedRowsReadBackThroughTheProfileFunctions) {
+    open_window_on("[config]\r\nproxy=host:8080\r\nMy_Key=kept\r\n");
+    const std::string texts[] = {
+        "Jazz = Blues",    "[Rock]", "; not a comment",    "Caf\xe9 \x80", "with \"inner\" quotes",
+        "'single' inside", "null",   std::string(199, 'n')};
+    std::vector<std::pair<std::string, std::string>> rows;
+    station_node *last = nullptr;
+    for (int row = 0; row < 300; row++) {
+        const std::string &text = texts[row % std::size(texts)];
+        rows.emplace_back(text.substr(0, 196) + std::to_string(row % 1000),
+                          row % 9 == 0 ? "null" : "http://h/" + text.substr(0, 190));
+        station_node *node = make_node(rows.back().first.c_str(), rows.back().second.c_str());
+        ASSERT_NE(node, nullptr);
+        append_after_last(last, node);
+        last = node;
+    }
+    refresh_list();
+    command(IDC_SAVE);
+    expect_no_message();
+    EXPECT_EQ(GetPrivateProfileIntA("stations", "station_count", 0, ini_path), 300);
+    char value[setting_buffer_size];
+    for (size_t row = 0; row < rows.size(); row++) {
+        const std::string number = std::to_string(row + 1);
+        GetPrivateProfileStringA("stations", ("station_name_" + number).c_str(), "<missing>", value,
+                                 sizeof value, ini_path);
+        ASSERT_EQ(value, rows[row].first) << "row " << number;
+        GetPrivateProfileStringA("stations", ("station_url_" + number).c_str(), "<missing>", value,
+                                 sizeof value, ini_path);
+        ASSERT_EQ(value, rows[row].second) << "row " << number;
+    }
+    GetPrivateProfileStringA("config", "proxy", "", value, sizeof value, ini_path);
+    EXPECT_STREQ(value, "host:8080");
+    GetPrivateProfileStringA("config", "my_key", "", value, sizeof value, ini_path);
+    EXPECT_STREQ(value, "kept");
 }
 
 TEST_F(EditorTest, SaveOfAnEmptyListLeavesTheFileAndEnds) {

@@ -4,11 +4,11 @@
 #pragma once
 
 #include "call_site.h"
-#include "editor_commands.h"
+#include "list/editor_commands.h"
 #include "editor_dialog.h"
 #include "editor_ids.h"
 #include "station_file.h"
-#include "station_list.h"
+#include "list/station_list.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

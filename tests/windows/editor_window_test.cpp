@@ -1,7 +1,7 @@
 // The editor's window, its loading and its list commands, driven by the messages a
 // user's clicks send.
 #include "editor_test_support.h"
-#include "find_dialog.h"
+#include "directory/find_dialog.h"
 
 #include <algorithm>
 #include <cstring>

@@ -62,26 +62,27 @@ search_outcome run_search(const std::vector<std::string> &servers, const directo
     search_outcome outcome;
     outcome.tried = servers;
     std::string path = search_path(query);
+    // The first bad answer is the one reported when no server gives a good one.
     bool bad_answer = false;
+    auto remember_bad_answer = [&](search_result result, const std::string &server) {
+        if (bad_answer)
+            return;
+        outcome.result = result;
+        outcome.server = server;
+        bad_answer = true;
+    };
     for (const std::string &server : servers) {
         if (canceller.is_cancelled())
             break;
         directory_reply reply = directory_get(server, path, connection, &canceller);
         if (!reply.answered) {
             // Over the limit is no server's good answer: remember it, try the next.
-            if (reply.too_large && !bad_answer) {
-                outcome.result = search_result::too_large;
-                outcome.server = server;
-                bad_answer = true;
-            }
+            if (reply.too_large)
+                remember_bad_answer(search_result::too_large, server);
             continue;
         }
         if (!read_directory_stations(reply.body, directory_limit, outcome.stations)) {
-            if (!bad_answer) {
-                outcome.result = search_result::not_directory_answer;
-                outcome.server = server;
-                bad_answer = true;
-            }
+            remember_bad_answer(search_result::not_directory_answer, server);
             continue;
         }
         outcome.server = server;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "directory_servers.h"
+#include "proxy_setting.h"
 
 #include <mutex>
 #include <optional>

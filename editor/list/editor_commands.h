@@ -21,6 +21,3 @@ void move_station_down();
 // dialog without touching the file. When the file cannot be written the old one stays,
 // an error is shown and the window stays open.
 bool save_stations(HWND dialog);
-
-// Shows text in a message box owned by dialog, caption "Error", one OK button.
-void show_error(HWND dialog, const char *text, UINT icon);

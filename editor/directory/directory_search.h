@@ -1,13 +1,15 @@
 // Searching the station directory off the window's thread. A search runs on a worker thread
 // of its own and leaves its outcome on a board shared with the window, then posts
-// search_done_message. Only the newest search's outcome is kept; once the window has closed
-// the board, a late outcome is dropped by the worker itself. Clicks are counted the same
-// way, without any answer.
+// search_done_message (window/window_messages.h). Only the newest search's outcome is kept; once
+// the window has closed the board, a late outcome is dropped by the worker itself. Clicks are
+// counted the same way, without any answer.
 #pragma once
 
 #include "directory_client.h"
 #include "directory_servers.h"
 #include "directory_stations.h"
+#include "search_request.h"
+#include "window/window_messages.h"
 
 #include <windows.h>
 
@@ -15,9 +17,6 @@
 #include <mutex>
 #include <string>
 #include <vector>
-
-// wParam: the search's serial.
-constexpr UINT search_done_message = WM_APP + 17;
 
 enum class search_result { found, nothing_found, not_directory_answer, too_large, no_server };
 

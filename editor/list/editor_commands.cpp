@@ -3,9 +3,13 @@
 #include "editor_ids.h"
 #include "station_file.h"
 #include "station_list.h"
+#include "station_save.h"
+#include "window/error_box.h"
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <string>
 
 namespace {
 
@@ -22,100 +26,43 @@ constexpr size_t row_key_size = 32;
 bool read_fields(HWND dialog, char *name, char *url) {
     GetDlgItemTextA(dialog, IDC_STATION_NAME, name, setting_buffer_size);
     if (name[0] == '\0') {
-        show_error(dialog, name_empty_message, MB_ICONERROR);
+        show_error_box(dialog, name_empty_message, MB_ICONERROR);
         return false;
     }
     GetDlgItemTextA(dialog, IDC_STATION_URL, url, setting_buffer_size);
     if (url[0] == '\0') {
-        show_error(dialog, url_empty_message, MB_ICONERROR);
+        show_error_box(dialog, url_empty_message, MB_ICONERROR);
         return false;
     }
     return true;
 }
 
-bool write_value(const char *file, const char *section, const char *key, const char *value) {
-    return WritePrivateProfileStringA(section, key, value, file) != FALSE;
-}
-
-// Settings the editor does not know (a user's or a newer version's) go back as they were,
-// after the three it writes itself. Keys compare without case, as the file's reader does;
-// of a key given twice the first is the one in effect, so that one is kept.
-bool write_other_settings(const char *file,
-                          const std::vector<std::pair<std::string, std::string>> &settings) {
-    std::vector<std::string> written = {use_proxy_key, proxy_key, lame_options_key};
-    for (const auto &[key, value] : settings) {
-        bool known = false;
-        for (const std::string &done : written)
-            known = known || lstrcmpiA(done.c_str(), key.c_str()) == 0;
-        if (known)
-            continue;
-        if (!write_value(file, config_section, key.c_str(), value.c_str()))
-            return false;
-        written.push_back(key);
-    }
-    return true;
-}
-
-// Writes the whole new file content to file, in the order a fresh stations.ini has it.
-bool write_station_file(const char *file, int count) {
-    char proxy[setting_buffer_size];
-    char use_proxy[setting_buffer_size];
-    char lame_options[lame_options_size];
-    read_setting_text(config_section, proxy_key, group_marker, proxy, sizeof proxy);
-    read_setting_text(config_section, use_proxy_key, group_marker, use_proxy, sizeof use_proxy);
-    read_setting_text(config_section, lame_options_key, default_lame_options, lame_options,
-                      sizeof lame_options);
-    std::vector<std::pair<std::string, std::string>> settings =
-        read_setting_section(config_section);
-
-    // An empty file of our own first: a stale one from an earlier failed save must not
-    // leave its keys behind, and a path that cannot be written shows up here.
-    HANDLE created =
-        CreateFileA(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (created == INVALID_HANDLE_VALUE)
-        return false;
-    CloseHandle(created);
-
-    char number[16];
-    std::snprintf(number, sizeof number, "%d", count);
-    bool written = write_value(file, config_section, use_proxy_key, use_proxy) &&
-                   write_value(file, config_section, proxy_key, proxy) &&
-                   write_value(file, config_section, lame_options_key, lame_options) &&
-                   write_other_settings(file, settings) &&
-                   write_value(file, stations_section, station_count_key, number);
-    station_node *node = station_head;
-    for (int row = 1; written && row <= count && node; row++, node = node->next) {
-        char key[row_key_size];
-        row_key(key, sizeof key, station_name_prefix, row);
-        written = write_value(file, stations_section, key, node->name);
-        row_key(key, sizeof key, station_url_prefix, row);
-        written = written && write_value(file, stations_section, key, node->url);
-    }
-    return written;
+// The node of row selected; nullptr, after telling the user, when no row is selected.
+station_node *selected_node_or_warning(HWND dialog, int selected) {
+    station_node *node = node_at(selected);
+    if (!node)
+        show_error_box(dialog, no_selection_message, MB_ICONWARNING);
+    return node;
 }
 
 } // namespace
 
-void show_error(HWND dialog, const char *text, UINT icon) {
-    MessageBoxA(dialog, text, "Error", MB_OK | icon);
-}
-
 void load_station_list(HWND dialog) {
     station_listbox = GetDlgItem(dialog, IDC_STATION_LIST);
-    int count = read_setting_int(stations_section, station_count_key, 0);
+    std::shared_ptr<const station_file_contents> file = current_station_file();
+    int count = file->number(stations_section, station_count_key, 0);
     if (count > station_load_limit)
         count = station_load_limit;
     station_node *last = last_node();
-    char name[setting_buffer_size];
-    char url[setting_buffer_size];
     char key[row_key_size];
     char text[row_text_limit + 1];
     for (int row = 1; row <= count; row++) {
         row_key(key, sizeof key, station_name_prefix, row);
-        read_setting_text(stations_section, key, group_marker, name, sizeof name);
+        std::string name =
+            file->text(stations_section, key, unset_setting_value, setting_buffer_size);
         row_key(key, sizeof key, station_url_prefix, row);
-        read_setting_text(stations_section, key, group_marker, url, sizeof url);
-        station_node *node = make_node(name, url);
+        std::string url = file->text(stations_section, key, group_marker, setting_buffer_size);
+        station_node *node = make_node(name.c_str(), url.c_str());
         if (!node)
             break;
         append_after_last(last, node);
@@ -156,11 +103,9 @@ void add_station(HWND dialog) {
 
 void update_station(HWND dialog) {
     int selected = selected_row();
-    station_node *node = node_at(selected);
-    if (!node) {
-        show_error(dialog, no_selection_message, MB_ICONWARNING);
+    station_node *node = selected_node_or_warning(dialog, selected);
+    if (!node)
         return;
-    }
     char name[setting_buffer_size];
     char url[setting_buffer_size];
     if (!read_fields(dialog, name, url))
@@ -171,11 +116,9 @@ void update_station(HWND dialog) {
 
 void delete_station(HWND dialog) {
     int selected = selected_row();
-    station_node *node = node_at(selected);
-    if (!node) {
-        show_error(dialog, no_selection_message, MB_ICONWARNING);
+    station_node *node = selected_node_or_warning(dialog, selected);
+    if (!node)
         return;
-    }
     unlink_node(node);
     free_node(node);
     refresh_and_select(selected);
@@ -207,12 +150,14 @@ bool save_stations(HWND dialog) {
     }
     char temporary[ini_path_size + sizeof temporary_suffix];
     std::snprintf(temporary, sizeof temporary, "%s%s", ini_path, temporary_suffix);
-    bool saved = write_station_file(temporary, count) &&
+    // The old file's settings as they are now, read just before it is replaced.
+    bool saved = write_whole_file(temporary, station_file_text(read_station_file(ini_path),
+                                                               station_head, count)) &&
                  MoveFileExA(temporary, ini_path,
                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
     if (!saved) {
         DeleteFileA(temporary);
-        show_error(dialog, save_failed_message, MB_ICONERROR);
+        show_error_box(dialog, save_failed_message, MB_ICONERROR);
         return false;
     }
     EndDialog(dialog, 0);

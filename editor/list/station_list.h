@@ -1,6 +1,6 @@
 // The editor's rows: a doubly linked list of station_node from station_head, mirrored
 // row for row by the list box station_listbox. Everything here runs on the dialog's
-// thread, the editor's only one.
+// thread, the only one that touches the rows (the directory search's workers never do).
 #pragma once
 
 #include <windows.h>

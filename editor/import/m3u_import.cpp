@@ -1,8 +1,8 @@
 #include "m3u_import.h"
 
-#include "editor_commands.h"
+#include "list/station_list.h"
 #include "m3u_playlist.h"
-#include "station_list.h"
+#include "window/error_box.h"
 
 #include <commdlg.h>
 
@@ -34,7 +34,7 @@ void import_playlist(HWND dialog) {
     if (is_extended_m3u(import_path))
         import_m3u(import_path);
     else
-        show_error(dialog, not_extended_message, MB_ICONWARNING);
+        show_error_box(dialog, not_extended_message, MB_ICONWARNING);
 }
 
 int import_m3u(const char *path) {

@@ -4,7 +4,7 @@
 #include "directory_search.h"
 #include "editor_ids.h"
 #include "station_file.h"
-#include "station_list.h"
+#include "list/station_list.h"
 
 #include <iterator>
 #include <memory>

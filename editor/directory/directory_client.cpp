@@ -1,5 +1,6 @@
 #include "directory_client.h"
 
+#include "base_address.h"
 #include "directory_stations.h"
 #include "station_file.h"
 #include "version.h"
@@ -230,7 +231,7 @@ directory_connection directory_connection_from_settings() {
     char use_proxy[setting_buffer_size];
     char proxy[setting_buffer_size];
     read_setting_text(config_section, use_proxy_key, "off", use_proxy, sizeof use_proxy);
-    read_setting_text(config_section, proxy_key, group_marker, proxy, sizeof proxy);
+    read_setting_text(config_section, proxy_key, unset_setting_value, proxy, sizeof proxy);
     if (std::strcmp(use_proxy, "on") == 0)
         connection.proxy = split_proxy_setting(proxy);
     return connection;
