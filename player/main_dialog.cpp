@@ -121,6 +121,10 @@ INT_PTR dispatch_player_message(HWND window, UINT message, WPARAM wparam, LPARAM
     case WM_RETRY_CONNECTION:
         schedule_connection_retry(static_cast<int>(wparam));
         return TRUE;
+    case WM_RECORDING_FINISHED:
+        forget_finished_recordings();
+        keep_awake_while_recording();
+        return TRUE;
     default:
         return FALSE;
     }
@@ -180,8 +184,10 @@ INT_PTR CALLBACK player_dialog(HWND window, UINT message, WPARAM wparam, LPARAM 
         handle_power_event(wparam);
         return answer(window, TRUE);
     case WM_CLOSE:
-        stop_recording(false);
         remember_volume(true);
+        // Returns at once: a recording still being finished is waited for once the window
+        // has gone (player_main).
+        stop_playback();
         EndDialog(window, 0);
         return FALSE;
     case WM_DESTROY:

@@ -5,6 +5,7 @@
 #include "main_dialog.h"
 #include "playback/connection.h"
 #include "playback/connection_workers.h"
+#include "playback/playback_setup.h"
 #include "playback/player_state.h"
 #include "playback/station_link.h"
 #include "player_ids.h"
@@ -86,6 +87,9 @@ int player_main(const wchar_t *start_argument) {
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PLAYER), nullptr, player_dialog,
                     0);
+    // The window has gone; its recordings' files are completed before the library goes.
+    finish_recordings();
+    end_playback();
     if (SUCCEEDED(com))
         CoUninitialize();
     free_tables();

@@ -31,7 +31,7 @@ void set_up_window(HWND window) {
     start_playback(window, settings);
     CheckDlgButton(window, IDC_SONGS, settings.record_songs ? BST_CHECKED : BST_UNCHECKED);
     // Playback sits below recording: it reaches the recorder only through this hook.
-    set_before_stream_stops(finish_recording);
+    set_stream_taker(take_recorded_stream);
 
     set_up_sleep_timer(window);
     attach_desktop(window);
@@ -46,5 +46,4 @@ void tear_down_window(HWND window) {
     remove_history_keys();
     detach_desktop(window);
     end_sleep_timer();
-    end_playback();
 }

@@ -34,7 +34,8 @@ void handle_power_event(WPARAM event) {
     switch (event) {
     case PBT_APMSUSPEND:
         // The network goes with the sleep: finish the file while it can still be written
-        // whole, and let go of a connection that will be dead on waking.
+        // whole (the system is asked to stay awake until it is), and let go of a connection
+        // that will be dead on waking.
         reconnect_on_wake = reconnect_on_wake || station_running();
         stop_playback();
         keep_awake_while_recording();
@@ -56,7 +57,7 @@ void handle_power_event(WPARAM event) {
 }
 
 void keep_awake_while_recording() {
-    ask_to_stay_awake(recording_started);
+    ask_to_stay_awake(recordings_unfinished());
 }
 
 void end_power_events() {

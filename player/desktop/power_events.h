@@ -1,8 +1,8 @@
 // Sleep and wake: before Windows suspends, a running recording is finished and named and the
 // station stopped; when it resumes, a station that was playing is chosen again at once, so
 // it never sits on a dead connection, and tried again while the network is still coming
-// back. While a recording runs, Windows is asked not to sleep
-// on idle; while only playing, nothing is asked. All on the window's thread.
+// back. While a recording runs or is being finished, Windows is asked not to sleep on idle;
+// while only playing, nothing is asked. All on the window's thread.
 #pragma once
 
 #include <windows.h>

@@ -21,9 +21,11 @@ const DWORD stream_flags = BASS_STREAM_BLOCK | BASS_STREAM_STATUS | BASS_STREAM_
 // on the window's thread; workers and library threads clear it.
 std::atomic<bool> running{false};
 
-// The recorder's finishing, installed at set-up (set_before_stream_stops). Window's thread.
-void do_nothing() {}
-void (*before_stream_stops)() = do_nothing;
+// The recorder, installed at set-up (set_stream_taker). Window's thread.
+bool take_nothing(HSTREAM) {
+    return false;
+}
+bool (*take_recorded_stream)(HSTREAM) = take_nothing;
 
 // What the last tick of the buffering poll saw; -1 when no poll runs. Window's thread.
 int shown_buffering = -1;
@@ -119,14 +121,28 @@ DWORD buffer_progress(HSTREAM stream) {
     return static_cast<DWORD>(QWORD{scaled} / end);
 }
 
+// Window's thread: a stream with a running recording goes to the recorder, which stops it
+// at once and frees it once the file is complete; playback forgets it first, so that no
+// worker frees it meanwhile. True when it went.
+bool hand_over_recorded_stream() {
+    EnterCriticalSection(&stream_lock);
+    const HSTREAM stream = current_stream.load();
+    const bool taken = stream && take_recorded_stream(stream);
+    if (taken)
+        current_stream.store(0);
+    LeaveCriticalSection(&stream_lock);
+    return taken;
+}
+
 } // namespace
 
-void set_before_stream_stops(void (*hook)()) {
-    before_stream_stops = hook ? hook : do_nothing;
+void set_stream_taker(bool (*take)(HSTREAM stream)) {
+    take_recorded_stream = take ? take : take_nothing;
 }
 
 void start_connection_worker(const char *url) {
-    before_stream_stops();
+    // The worker frees what is left of the current stream, off this thread.
+    hand_over_recorded_stream();
     KillTimer(main_window, RETRY_TIMER_ID); // this request replaces the one waiting for it
     newest_url = url;
     char *url_copy = _strdup(url);
@@ -208,12 +224,12 @@ void stop_command() {
 }
 
 void stop_playback() {
-    before_stream_stops();
     quiet_retries_until.store(0);
     KillTimer(main_window, RETRY_TIMER_ID);
     // A tick after the stream is gone would only poll a dead handle.
     stop_status_timer();
-    BASS_StreamFree(current_stream.load());
+    if (!hand_over_recorded_stream())
+        BASS_StreamFree(current_stream.load());
     set_running(false);
 }
 

@@ -3,14 +3,19 @@
 // window messages these use are in window_messages.h.
 #pragma once
 
+#include "brevora_audio.h"
+
 #include <windows.h>
 
-// Set-up: what runs on the window's thread before Stop or a new connection replaces the
-// stream. The window installs the recorder's finishing here (recording sits above
-// playback), so a running recording is named and complete before its stream goes.
-void set_before_stream_stops(void (*hook)());
+// Set-up: what Stop or a new connection hands the current stream to before it goes. The
+// window installs the recorder here (recording sits above playback): while it records the
+// stream, it takes it (returns true) and frees it once the recording's file is complete, in
+// the background; the stream is silent from then on and playback no longer knows it.
+// Called on the window's thread with stream_lock held.
+void set_stream_taker(bool (*take)(HSTREAM stream));
 
-// Window's thread: runs the hook, then starts a worker with its own copy of url.
+// Window's thread: hands a recorded stream over, then starts a worker with its own copy of
+// url.
 void start_connection_worker(const char *url);
 // Window's thread: for the next milliseconds, a connection that fails is tried again every
 // two seconds, its station line saying "waiting for the network...", instead of showing the
@@ -32,7 +37,8 @@ void status_timer_tick();
 int buffering_percent();
 // Window's thread: the Stop button.
 void stop_command();
-// Window's thread: Stop without moving the focus (media keys).
+// Window's thread: Stop without moving the focus (media keys), also as the window closes.
+// Returns at once: a recorded stream goes to the recorder.
 void stop_playback();
 // Any thread: from a station's choice (or Play) until Stop, its end or a failed connection.
 bool station_running();

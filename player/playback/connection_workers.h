@@ -12,9 +12,9 @@ bool start_worker(unsigned(__stdcall *work)(void *), void *argument);
 // leaves the window alone.
 bool window_closing();
 
-// Window's thread, while the window is being destroyed and after the audio library has been
-// released (so no worker is still blocked connecting). Closes any message box a worker
-// shows, answers the workers' messages and returns when every worker has ended.
+// The window's thread, once the window has gone and the audio library has been released (so
+// no worker is still blocked connecting). Closes any message box a worker shows, answers
+// the workers' messages and returns when every worker has ended.
 void finish_workers();
 
 // Window's thread, before a new window is created in the same process (tests).

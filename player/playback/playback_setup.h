@@ -8,6 +8,7 @@
 
 // Set-up, before any stream exists: streams keep the history they are created with.
 void start_playback(HWND window, const startup_settings &settings);
-// The window's destruction. Releasing the library first makes any worker still connecting
-// return at once, so the wait for the workers is short; only then is their lock destroyed.
+// After the window has gone and its recordings are complete. Releasing the library first
+// makes any worker still connecting return at once, so the wait for the workers is short;
+// only then is their lock destroyed.
 void end_playback();

@@ -37,6 +37,10 @@
 // desktop/single_instance.h), so that the second start is answered at once: the window
 // plays the link.
 #define WM_PLAY_STATION_LINK (WM_APP + 9)
+// Posted by the thread that finishes a recording in the background (recording/recording.h),
+// once its file is complete, named and tagged (a recording of songs: its last file): the
+// window forgets that thread, and the recording's working file may be written again.
+#define WM_RECORDING_FINISHED (WM_APP + 10)
 
 // WM_TIMER with this identifier, every STATUS_TIMER_PERIOD_MS from WM_START_STATUS_TIMER
 // until buffering ends or Stop: the window polls the buffering (status_timer_tick).

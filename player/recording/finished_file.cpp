@@ -11,13 +11,13 @@
 
 #include <algorithm>
 #include <cwchar>
-
-recorded_station recording_station;
+#include <string>
+#include <vector>
 
 namespace {
 
-const wchar_t working_file[] = L"rec.mp3";
-const wchar_t tagging_file[] = L"rec.tagging";
+const char16_t working_extension[] = u".mp3";
+const char16_t tagging_extension[] = u".tagging";
 
 const wchar_t *wide(const std::u16string &text) {
     return reinterpret_cast<const wchar_t *>(text.c_str());
@@ -54,23 +54,31 @@ bool append_file(HANDLE to, const wchar_t *from) {
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (source == INVALID_HANDLE_VALUE)
         return false;
-    static char block[65536]; // one tagging at a time: the recordings' files come in turn
+    // Files of two recordings may be tagged at once: the block is this call's own.
+    std::vector<char> block(65536);
     bool copied = true;
-    for (DWORD got = 0; copied && ReadFile(source, block, sizeof block, &got, nullptr) && got;) {
+    for (DWORD got = 0;
+         copied &&
+         ReadFile(source, block.data(), static_cast<DWORD>(block.size()), &got, nullptr) && got;) {
         DWORD written = 0;
-        copied = WriteFile(to, block, got, &written, nullptr) && written == got;
+        copied = WriteFile(to, block.data(), got, &written, nullptr) && written == got;
     }
     CloseHandle(source);
     return copied;
 }
 
-// Puts an ID3v2 tag before the MP3 frames of `name`. The tagged copy replaces the file only
-// once it is whole, so a failure (a full disk) leaves the untagged recording.
-void tag_recording(const wchar_t *name, const std::u16string &title) {
+// Puts an ID3v2 tag before the MP3 frames of `name`. The tagged copy (beside the working
+// file, named after it) replaces the file only once it is whole, so a failure (a full disk)
+// leaves the untagged recording.
+void tag_recording(const recording_files &files, const wchar_t *name, const std::u16string &title) {
     song_fields fields = split_song_title(title);
-    fields.album = recording_station.name;
-    fields.comment = recording_station.address;
+    fields.album = files.station_name;
+    fields.comment = files.station_address;
     const std::vector<uint8_t> tag = id3v2_tag(fields);
+    const std::u16string tagging_name =
+        files.working_file.substr(0, files.working_file.rfind(working_extension)) +
+        tagging_extension;
+    const wchar_t *tagging_file = wide(tagging_name);
     HANDLE tagged = CreateFileW(tagging_file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (tagged == INVALID_HANDLE_VALUE)
@@ -97,15 +105,23 @@ std::u16string final_name(const std::u16string &title, bool part) {
     return name.empty() ? uuid_name() : name;
 }
 
-void name_recording(const std::u16string &name, const std::u16string &title) {
+std::u16string working_file_name(int number) {
+    if (number <= 1)
+        return std::u16string(u"rec") + working_extension;
+    const std::string digits = std::to_string(number);
+    return u"rec (" + std::u16string(digits.begin(), digits.end()) + u")" + working_extension;
+}
+
+void name_recording(const recording_files &files, const std::u16string &name,
+                    const std::u16string &title) {
     for (const std::u16string &each : {name, uuid_name()})
-        if (MoveFileW(working_file, wide(each))) {
-            tag_recording(wide(each), title);
+        if (MoveFileW(wide(files.working_file), wide(each))) {
+            tag_recording(files, wide(each), title);
             return;
         }
 }
 
-void keep_leftover_recording() {
-    if (GetFileAttributesW(working_file) != INVALID_FILE_ATTRIBUTES)
-        MoveFileW(working_file, wide(final_name(u"", false)));
+void keep_leftover_recording(const std::u16string &working_file) {
+    if (file_exists(working_file))
+        MoveFileW(wide(working_file), wide(final_name(u"", false)));
 }

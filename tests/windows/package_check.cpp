@@ -193,7 +193,11 @@ TEST_F(PackagedPlayer, PlaysTheLocalStationAndRecordsItIntoAnMp3NamedAfterTheSon
     PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_RECORD, BN_CLICKED),
                  reinterpret_cast<LPARAM>(record));
     EXPECT_TRUE(eventually([&] { return window_text(window) == "Brevora"; }));
-    EXPECT_TRUE(eventually([&] { return file_size(recording) >= three_seconds; })) << recording;
+    // Finished, named and then tagged on a thread of its own: done once the tag is there.
+    EXPECT_TRUE(eventually([&] {
+        return file_size(recording) >= three_seconds &&
+               file_content(recording).rfind("ID3", 0) == 0;
+    })) << recording;
     EXPECT_EQ(file_size(working_file), -1);
     const std::string mp3 = file_content(recording);
     // The player's ID3v2.3 tag, then an MPEG-1 Layer III frame header as lame.exe writes it.

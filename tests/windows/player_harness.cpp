@@ -11,6 +11,7 @@
 #include <cwchar>
 #include <fstream>
 #include <sstream>
+#include <string>
 
 namespace {
 
@@ -169,13 +170,15 @@ scratch_current_folder::~scratch_current_folder() {
     RemoveDirectoryW(folder_);
 }
 
+// Only the folder's own files, wherever the current folder is by now.
 void scratch_current_folder::empty() {
+    const std::wstring folder = std::wstring(folder_) + L"\\";
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(L"*", &found);
+    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return;
     do
-        DeleteFileW(found.cFileName);
+        DeleteFileW((folder + found.cFileName).c_str());
     while (FindNextFileW(search, &found));
     FindClose(search);
 }

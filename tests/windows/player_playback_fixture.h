@@ -77,6 +77,11 @@ class Recording : public Playback {
         CloseHandle(file);
     }
     bool exists(const wchar_t *name) { return GetFileAttributesW(name) != INVALID_FILE_ATTRIBUTES; }
+    // A finished recording is named on a thread of its own: waits until the working file
+    // has become `name`.
+    bool wait_for_recording(const wchar_t *name) {
+        return eventually([&] { return exists(name) && !exists(L"rec.mp3"); });
+    }
     // Starts playing a stream whose title is title; the encoder "writes" rec.mp3.
     void play_with_title(const char *title, const call_site &where = call_site::current()) {
         call_site_trace trace(where);

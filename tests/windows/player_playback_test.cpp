@@ -293,9 +293,8 @@ TEST_F(Recording, SecondPressRenamesTheFileAfterTheSong) {
     press_record();
     EXPECT_EQ(window_title(), "Brevora");
     EXPECT_FALSE(record_checked());
+    EXPECT_TRUE(wait_for_recording(L"Artist - Song.mp3"));
     EXPECT_TRUE(fake_called("BASS_Encode_Stop(16384)"));
-    EXPECT_TRUE(exists(L"Artist - Song.mp3"));
-    EXPECT_FALSE(exists(L"rec.mp3"));
 }
 
 TEST_F(Recording, TitlesAreCleanedAndTakenNamesNumbered) {
@@ -306,13 +305,15 @@ TEST_F(Recording, TitlesAreCleanedAndTakenNamesNumbered) {
     EXPECT_FALSE(record_checked());
     EXPECT_EQ(window_title(), "Brevora");
     EXPECT_EQ(std::wstring(record_target), L"AC-DC- Live.mp3");
-    EXPECT_TRUE(exists(L"AC-DC- Live.mp3"));
+    EXPECT_TRUE(wait_for_recording(L"AC-DC- Live.mp3"));
 
-    // Stop finishes the recording before it frees the stream.
+    // Stop silences the stream at once: it is freed first, and its encoder finishes the file
+    // before the file is named.
     std::vector<std::string> calls = fake_calls();
     auto stop = std::find(calls.begin(), calls.end(), "BASS_Encode_Stop(16384)");
     auto free_stream = std::find(calls.begin(), calls.end(), "BASS_StreamFree(11)");
-    EXPECT_TRUE(stop < free_stream);
+    EXPECT_TRUE(free_stream < stop);
+    EXPECT_NE(stop, calls.end());
 
     // The same song again: its cleaned name is taken now.
     choose(1);
@@ -377,7 +378,7 @@ TEST_F(Recording, ChoosingAnotherStationFinishesTheRecordingFirst) {
     choose(3);
     EXPECT_EQ(window_title(), "Brevora");
     EXPECT_FALSE(record_checked());
-    EXPECT_TRUE(exists(L"Artist - Song.mp3"));
+    EXPECT_TRUE(wait_for_recording(L"Artist - Song.mp3"));
 }
 
 // The encoder program ends by itself mid-recording (it crashed, the disk filled up): the
@@ -407,8 +408,7 @@ TEST_P(EncoderEndedByItself, NextActionNamesTheFileAndRestoresTheTitle) {
         fake.encoder_state = BASS_ACTIVE_STOPPED;
     }
     GetParam().take(*this);
-    EXPECT_TRUE(exists(L"Artist - Song.mp3")) << GetParam().name;
-    EXPECT_FALSE(exists(L"rec.mp3")) << GetParam().name;
+    EXPECT_TRUE(wait_for_recording(L"Artist - Song.mp3")) << GetParam().name;
     if (!player_ended) {
         EXPECT_EQ(window_title(), "Brevora") << GetParam().name;
         EXPECT_FALSE(record_checked()) << GetParam().name;

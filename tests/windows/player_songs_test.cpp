@@ -1,13 +1,16 @@
 // The recorder with the real audio library and lame.exe on the scripted station of songs
 // (tests/servers/routes_songs.py: each song a tone of its own pitch, its ICY title where it
 // begins): the title line changes when the song is heard, Record keeps the song from its
-// start, Songs makes one tagged file per song, and hostile titles make correct files.
+// start, Songs makes one tagged file per song, hostile titles make correct files, and the
+// window never waits for a recording's file to be finished.
 #include "played_tone.h"
 #include "player_harness.h"
 #include "player_ids.h"
 #include "playback/player_state.h"
 #include "recording/recording.h"
 #include "recorded_file.h"
+
+#include <tlhelp32.h>
 
 #include <memory>
 #include <set>
@@ -18,6 +21,60 @@ namespace {
 
 constexpr size_t second = played_tone::frames_per_second;
 const char station_address[] = "/songs?seconds=6&start=3";
+
+// The lame.exe this process started last, held still (its threads suspended) while this
+// lives or until release(): the recording it encodes cannot end meanwhile.
+class held_encoder {
+  public:
+    held_encoder() {
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        PROCESSENTRY32W entry = {};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = Process32FirstW(snapshot, &entry); more;
+             more = Process32NextW(snapshot, &entry))
+            if (entry.th32ParentProcessID == GetCurrentProcessId() &&
+                _wcsicmp(entry.szExeFile, L"lame.exe") == 0)
+                id_ = entry.th32ProcessID;
+        CloseHandle(snapshot);
+        process_ = id_ ? OpenProcess(SYNCHRONIZE, FALSE, id_) : nullptr;
+        for_each_thread(
+            [this](HANDLE thread) { suspended_ += SuspendThread(thread) != DWORD(-1); });
+    }
+    ~held_encoder() {
+        release();
+        if (process_)
+            CloseHandle(process_);
+    }
+    held_encoder(const held_encoder &) = delete;
+    held_encoder &operator=(const held_encoder &) = delete;
+
+    bool held() const { return process_ && suspended_ > 0; }
+    bool running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+    void release() {
+        if (suspended_ > 0)
+            for_each_thread([](HANDLE thread) { ResumeThread(thread); });
+        suspended_ = 0;
+    }
+
+  private:
+    template <typename Action> void for_each_thread(Action action) {
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+        THREADENTRY32 entry = {};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = Thread32First(snapshot, &entry); more && id_;
+             more = Thread32Next(snapshot, &entry))
+            if (entry.th32OwnerProcessID == id_)
+                if (HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID)) {
+                    action(thread);
+                    CloseHandle(thread);
+                }
+        CloseHandle(snapshot);
+    }
+
+    DWORD id_ = 0;
+    HANDLE process_ = nullptr;
+    int suspended_ = 0;
+};
 
 class PlayerSongs : public PlayerHarness {
   protected:
@@ -35,16 +92,22 @@ class PlayerSongs : public PlayerHarness {
                std::to_string(server_fixture_port("BREVORA_RADIO_SERVER_STATE")) + path;
     }
 
-    // Starts the player with the station at `path` as its one row, Songs as `split` says (the
-    // setting gives its default), and chooses it.
-    void choose_songs(const std::string &path, bool split,
+    // Starts the player with the station at `path` as its row after a group heading (and
+    // `next_path`, when given, as a third row), Songs as `split` says (the setting gives its
+    // default), and chooses it.
+    void choose_songs(const std::string &path, bool split, const std::string &next_path = "",
                       const call_site &where = call_site::current()) {
         call_site_trace trace(where);
         ASSERT_NE(server_fixture_port("BREVORA_RADIO_SERVER_STATE"), 0) << "no scripted server";
+        const std::string next_row =
+            next_path.empty()
+                ? ""
+                : "station_name_3=Next\r\nstation_url_3=" + station_url(next_path) + "\r\n";
         write_station_file(std::string("[config]\r\nrecord_split=") + (split ? "on" : "off") +
-                           "\r\n[stations]\r\nstation_count=2\r\nstation_name_1=Local\r\n"
-                           "station_url_1=null\r\nstation_name_2=Songs\r\nstation_url_2=" +
-                           station_url(path) + "\r\n");
+                           "\r\n[stations]\r\nstation_count=" + (next_path.empty() ? "2" : "3") +
+                           "\r\nstation_name_1=Local\r\nstation_url_1=null\r\n"
+                           "station_name_2=Songs\r\nstation_url_2=" +
+                           station_url(path) + "\r\n" + next_row);
         ASSERT_TRUE(start_player());
         EXPECT_EQ(IsDlgButtonChecked(main_window, IDC_SONGS), split ? BST_CHECKED : BST_UNCHECKED);
         SendMessageW(main_window, WM_COMMAND, MAKEWPARAM(IDM_FIRST_STATION + 1, 0), 0);
@@ -100,8 +163,8 @@ class PlayerSongs : public PlayerHarness {
         EXPECT_EQ(file.tags["comment"], station_url(station_address));
     }
 
-    // Plays into the second song, presses Record four seconds into it, and stops a second
-    // into the song after the next.
+    // Plays into the second song, presses Record four seconds into it, stops a second into
+    // the song after the next, and closes the player, which waits for the recording's files.
     void record_from_four_seconds_into_a_song(bool split) {
         ASSERT_NO_FATAL_FAILURE(choose_songs(station_address, split));
         size_t change = 0;
@@ -129,6 +192,8 @@ class PlayerSongs : public PlayerHarness {
         play_until(sound.played().size() + second);
         click(IDC_RECORD);
         EXPECT_EQ(window_title(), "Brevora");
+        close_player();
+        EXPECT_EQ(exit_code, 0);
     }
 
     std::unique_ptr<scratch_current_folder> scratch;
@@ -142,8 +207,6 @@ TEST_F(PlayerSongs, RecordFourSecondsIntoASongKeepsItFromItsStart) {
     expect_song_file(L"Brevora Songs - Middle.mp3", 13, 660, "Middle", "Brevora Songs");
     recorded_file file = read_recording(L"Brevora Songs - Middle.mp3");
     EXPECT_NEAR(played_tone::pitch_of(file.left, 7 * second, 8 * second), 990, 15);
-    close_player();
-    EXPECT_EQ(exit_code, 0);
 }
 
 TEST_F(PlayerSongs, SongsMakesOneTaggedFilePerSong) {
@@ -154,8 +217,6 @@ TEST_F(PlayerSongs, SongsMakesOneTaggedFilePerSong) {
     expect_song_file(L"Brevora Songs - Middle.mp3", 6, 660, "Middle", "Brevora Songs");
     expect_song_file(L"Brevora Songs - High.mp3", 6, 990, "High", "Brevora Songs");
     expect_song_file(L"Brevora Songs - Low (part).mp3", 1, 440, "Low", "Brevora Songs");
-    close_player();
-    EXPECT_EQ(exit_code, 0);
 }
 
 // Titles are a stranger's text: each makes one file, correctly tagged, and nothing else
@@ -169,6 +230,8 @@ TEST_F(PlayerSongs, HostileTitlesGiveCorrectlyNamedAndTaggedFiles) {
     ASSERT_TRUE(wait_for_title("Intro"));
     play_until(sound.played().size() + second / 2);
     click(IDC_RECORD);
+    close_player(); // waits for the last file
+    EXPECT_EQ(exit_code, 0);
 
     const struct {
         const char *title;
@@ -201,8 +264,6 @@ TEST_F(PlayerSongs, HostileTitlesGiveCorrectlyNamedAndTaggedFiles) {
     for (const auto &song : songs)
         EXPECT_EQ(titles.count(song.title), std::string(song.title) == "Intro" ? 2u : 1u)
             << song.title;
-    close_player();
-    EXPECT_EQ(exit_code, 0);
 }
 
 // Stop while the history is still being encoded: one file, named after its song.
@@ -213,10 +274,61 @@ TEST_F(PlayerSongs, StopWhileTheSongsStartIsEncodedLeavesANamedFile) {
     click(IDC_RECORD);
     click(IDC_RECORD);
     EXPECT_EQ(window_title(), "Brevora");
-    EXPECT_EQ(recordings(), std::set<std::wstring>{L"Brevora Songs - Low.mp3"});
-    EXPECT_TRUE(read_recording(L"Brevora Songs - Low.mp3").read);
     close_player();
     EXPECT_EQ(exit_code, 0);
+    EXPECT_EQ(recordings(), std::set<std::wstring>{L"Brevora Songs - Low.mp3"});
+    EXPECT_TRUE(read_recording(L"Brevora Songs - Low.mp3").read);
+}
+
+// Each way a recording ends while its song's history is still being encoded (lame.exe held
+// still, so it cannot be done): the action returns and the window answers meanwhile (for the
+// close box: the window goes, the program waits), a station change plays the next station;
+// released, the file is completed, named after its song and tagged.
+TEST_F(PlayerSongs, RecordingsEndWithoutTheWindowWaitingForTheirFile) {
+    enum class ending { stop, station_change, close_box };
+    const struct {
+        const char *name;
+        ending how;
+    } rows[] = {{"Stop", ending::stop},
+                {"a station change", ending::station_change},
+                {"the close box", ending::close_box}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        scratch.reset(); // the folder goes back to the one it replaced before it is made again
+        scratch = std::make_unique<scratch_current_folder>(L"brevora-song-recordings");
+        ASSERT_NO_FATAL_FAILURE(
+            choose_songs("/songs?seconds=60", false, "/songs?seconds=60&titles=Next%20Station"));
+        const size_t tuned = sound.played().size();
+        ASSERT_TRUE(wait_for_title("Brevora Songs - Low"));
+        play_until(tuned + 8 * second);
+        click(IDC_RECORD);
+        held_encoder lame;
+        ASSERT_TRUE(lame.held()) << "no lame.exe to hold";
+        const size_t heard = sound.played().size() - tuned;
+        if (row.how == ending::stop) {
+            click(IDC_STOP);
+        } else if (row.how == ending::station_change) {
+            SendMessageW(main_window, WM_COMMAND, MAKEWPARAM(IDM_FIRST_STATION + 2, 0), 0);
+            EXPECT_TRUE(wait_for_title("Next Station")) << control_text(IDC_TITLE_LINE);
+        } else {
+            PostMessageW(main_window, WM_CLOSE, 0, 0);
+            EXPECT_TRUE(eventually([&] { return !IsWindow(main_window); }));
+            EXPECT_FALSE(player_ended) << "the program ended before its recording's file";
+        }
+        if (row.how != ending::close_box) {
+            EXPECT_EQ(window_title(), "Brevora"); // the window answers
+        }
+        EXPECT_TRUE(lame.running()) << "the window waited until the encoder had to be ended";
+        lame.release();
+        close_player();
+        EXPECT_EQ(exit_code, 0);
+        EXPECT_EQ(recordings(), std::set<std::wstring>{L"Brevora Songs - Low.mp3"});
+        recorded_file file = read_recording(L"Brevora Songs - Low.mp3");
+        ASSERT_TRUE(file.read) << "cannot decode the recording";
+        EXPECT_NEAR(file.seconds(), static_cast<double>(heard) / second, 0.6);
+        EXPECT_EQ(file.tags["title"], "Low");
+        EXPECT_EQ(file.tags["artist"], "Brevora Songs");
+    }
 }
 
 } // namespace

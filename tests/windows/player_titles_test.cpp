@@ -94,7 +94,11 @@ TEST_F(Windows1252Titles, RecordingIsNamedWithTheLettersMeant) {
     CloseHandle(file);
     click(IDC_STOP);
     EXPECT_EQ(std::wstring(record_target), L"Beyonc\u00e9 - D\u00e9j\u00e0 Vu.mp3");
-    EXPECT_NE(GetFileAttributesW(L"Beyonc\u00e9 - D\u00e9j\u00e0 Vu.mp3"), INVALID_FILE_ATTRIBUTES);
+    // Named on the thread that finishes the recording.
+    EXPECT_TRUE(eventually([] {
+        return GetFileAttributesW(L"Beyonc\u00e9 - D\u00e9j\u00e0 Vu.mp3") !=
+               INVALID_FILE_ATTRIBUTES;
+    }));
 }
 
 } // namespace

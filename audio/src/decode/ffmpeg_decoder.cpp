@@ -105,6 +105,10 @@ class ffmpeg_decoder final : public decoder {
         context->pb = io_.get();
         context->flags |= AVFMT_FLAG_CUSTOM_IO;
         context->probesize = 32;
+        // Demuxers index every key frame for seeking, by default up to a megabyte a stream:
+        // about 50 KiB a minute of MP3 kept for hours of playing. Nothing here seeks, so
+        // the index is kept to a few entries.
+        context->max_index_size = 4096;
         // avformat_open_input frees the context when it fails.
         int result = avformat_open_input(&context, nullptr, input_format, nullptr);
         if (result < 0)
