@@ -70,6 +70,34 @@ TEST(Encoder, ThatFallsBehindDropsAndCountsAndIsEndedByStop) {
     stalled->stop(); // harmless
 }
 
+// A history that takes the program longer to read than stop()'s wait (a slow machine, a long
+// history) still reaches it whole: the wait is for a program that takes nothing.
+TEST(Encoder, StopWaitsForAProgramStillReadingALongHistory) {
+    const std::string folder = testing::TempDir() + "brevora_slow_" + std::to_string(getpid());
+    std::filesystem::create_directories(folder);
+    const std::string got = folder + "/got";
+    audio::encoder_limits limits;
+    limits.exit_wait = std::chrono::milliseconds(300);
+    // Reads 32 KiB every 50 ms, about 0.7 MB a second, until the end of its input. Split by
+    // the Windows rules: \" is a quote inside the quoted script.
+    const std::string slow_reader = "sh -c \"cd \\\"" + folder +
+                                    "\\\" && while head -c 32768 >piece && [ -s piece ]; "
+                                    "do cat piece >>got; sleep 0.05; done\"";
+    int error = BASS_OK;
+    auto slow = audio::encoder::start(slow_reader, 1, 44100, &error, limits);
+    ASSERT_NE(slow, nullptr) << error;
+    constexpr int history_pieces = 30; // three seconds, about one second to read
+    audio::song_start start;
+    start.history = [left = history_pieces](std::vector<float> &out) mutable {
+        out.assign(4410 * 2, 0.5f);
+        return --left > 0;
+    };
+    slow->begin(std::move(start));
+    slow->stop();
+    EXPECT_EQ(std::filesystem::file_size(got), 44u + history_pieces * 4410 * 2 * 2);
+    std::filesystem::remove_all(folder);
+}
+
 class EncoderRecording : public ::testing::Test {
   protected:
     void SetUp() override {

@@ -96,17 +96,9 @@ void encoder::stop() {
         return;
     stopped_ = true;
     stopping_ = true;
-    const auto deadline = std::chrono::steady_clock::now() + limits_.exit_wait;
     if (writer_.joinable()) {
-        bool drained;
-        {
-            std::unique_lock<std::mutex> guard(queue_lock_);
-            closing_ = true;
-            queue_changed_.notify_all();
-            drained = queue_changed_.wait_until(guard, deadline, [&] { return writer_finished_; });
-        }
         // A program that stopped reading keeps the writer in a write until it is ended.
-        if (!drained) {
+        if (!wait_for_writer()) {
             abandoned_ = true;
             std::lock_guard<std::mutex> guard(process_lock_);
             process_->terminate();
@@ -115,9 +107,24 @@ void encoder::stop() {
     } else {
         process_->close_input();
     }
-    if (!process_->wait_for_exit(deadline)) {
+    if (!process_->wait_for_exit(std::chrono::steady_clock::now() + limits_.exit_wait)) {
         process_->terminate();
         process_->wait_for_exit(std::chrono::steady_clock::time_point::max());
+    }
+}
+
+// stop()'s thread: a program still taking audio (a long history on a slow machine, which
+// takes longer than any fixed limit) is waited for to the end of what it is given; one that
+// took nothing for exit_wait has stopped reading. False for that one.
+bool encoder::wait_for_writer() {
+    std::unique_lock<std::mutex> guard(queue_lock_);
+    closing_ = true;
+    queue_changed_.notify_all();
+    for (uint64_t written = bytes_written_;; written = bytes_written_) {
+        if (queue_changed_.wait_for(guard, limits_.exit_wait, [&] { return writer_finished_; }))
+            return true;
+        if (bytes_written_ == written)
+            return false;
     }
 }
 
@@ -126,7 +133,7 @@ void encoder::write_to_program() {
     try {
         const auto header =
             streaming_wav_header(static_cast<uint32_t>(rate_), static_cast<uint16_t>(channels));
-        const bool header_written = process_->write(header.data(), header.size());
+        const bool header_written = send_to_program(header.data(), header.size());
         // Waited for also when the program has gone at once: its file is told only once the
         // stream has added the encoder, and with it the handle the owner knows it by.
         std::optional<song_start> start = wait_for_begin();
@@ -184,7 +191,7 @@ bool encoder::write_history(song_start &start) {
 bool encoder::write_pcm(const float *samples, size_t count) {
     std::vector<uint8_t> bytes(count * pcm16_sample_bytes);
     to_pcm16(samples, count, bytes.data());
-    return bytes.empty() || process_->write(bytes.data(), bytes.size());
+    return bytes.empty() || send_to_program(bytes.data(), bytes.size());
 }
 
 // Writer thread: the queue until closing, with a new file at each song start. False once
@@ -216,7 +223,7 @@ bool encoder::write_queued_audio() {
                 taken_total_ += taken;
             }
         }
-        reading = next_song ? next_song_file(*next_song) : process_->write(piece.data(), taken);
+        reading = next_song ? next_song_file(*next_song) : send_to_program(piece.data(), taken);
     }
     return reading;
 }
@@ -245,7 +252,14 @@ bool encoder::next_song_file(const song_tags &next) {
     }
     const auto header =
         streaming_wav_header(static_cast<uint32_t>(rate_), static_cast<uint16_t>(channels));
-    return process_->write(header.data(), header.size());
+    return send_to_program(header.data(), header.size());
+}
+
+bool encoder::send_to_program(const uint8_t *bytes, size_t size) {
+    if (!process_->write(bytes, size))
+        return false;
+    bytes_written_ += size;
+    return true;
 }
 
 void encoder::finish_file(bool to_end) {

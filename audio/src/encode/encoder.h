@@ -34,7 +34,7 @@ namespace audio {
 
 struct encoder_limits {
     std::chrono::milliseconds queue_length = std::chrono::seconds(10);
-    // How long stop() lets the program finish its file before it is ended.
+    // How long stop() lets the program take nothing, or finish its file, before it is ended.
     std::chrono::milliseconds exit_wait = std::chrono::seconds(10);
 };
 
@@ -92,9 +92,10 @@ class encoder {
     // False once stopped, or when the program has ended or stopped reading by itself.
     bool is_active();
 
-    // Ends the program's input and waits (at most the limit's exit_wait, then ends the
-    // program) until it has exited, so its output file is complete. Any number of times from
-    // any thread; a second caller returns when the first has finished.
+    // Ends the program's input and waits until it has exited, so its output file is complete:
+    // as long as the program takes what is left to write, then at most the limit's exit_wait
+    // (a program that takes nothing for that long is ended). Any number of times from any
+    // thread; a second caller returns when the first has finished.
     void stop();
 
     uint64_t dropped_frames() const { return dropped_frames_; }
@@ -108,6 +109,8 @@ class encoder {
     bool write_history(song_start &start);
     bool write_queued_audio();
     bool write_pcm(const float *samples, size_t count);
+    bool send_to_program(const uint8_t *bytes, size_t size);
+    bool wait_for_writer();
     bool next_song_file(const song_tags &next);
     void finish_file(bool to_end);
 
@@ -148,6 +151,7 @@ class encoder {
     std::atomic<bool> between_files_{false}; // the writer is restarting the program
     std::atomic<bool> abandoned_{false};     // stop() ran out of time: start no new program
     std::atomic<uint64_t> dropped_frames_{0};
+    std::atomic<uint64_t> bytes_written_{0}; // reached the program: stop() sees progress
 
     std::mutex stop_lock_; // held for a whole stop(); guards stopped_
     bool stopped_ = false;
