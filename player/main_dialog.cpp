@@ -130,6 +130,29 @@ INT_PTR dispatch_player_message(HWND window, UINT message, WPARAM wparam, LPARAM
     }
 }
 
+// WM_TIMER: the sleep timer's tick, a connection's retry, or the buffering poll.
+void timer_tick(WPARAM timer_id) {
+    if (timer_id == SLEEP_TIMER_ID) {
+        if (sleep_timer_tick())
+            show_tray_option_checks(); // Off is checked again
+    } else if (timer_id == RETRY_TIMER_ID) {
+        retry_connection();
+    } else {
+        status_timer_tick();
+        show_buffering_progress();
+    }
+    refresh_notification_tip();
+}
+
+// WM_SYSCOMMAND: the player's own items of the system menu, and the close box to the tray.
+INT_PTR system_menu_command(HWND window, WPARAM command) {
+    // The system keeps the low four bits for itself.
+    if (handle_tray_system_command(static_cast<int>(command & 0xFFF0)) ||
+        handle_history_system_command(window, command))
+        return TRUE;
+    return (command & 0xFFF0) == SC_CLOSE && close_to_tray_if_chosen();
+}
+
 } // namespace
 
 INT_PTR CALLBACK player_dialog(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -159,27 +182,14 @@ INT_PTR CALLBACK player_dialog(HWND window, UINT message, WPARAM wparam, LPARAM 
         remember_volume(LOWORD(wparam) == TB_ENDTRACK);
         return FALSE;
     case WM_TIMER:
-        if (wparam == SLEEP_TIMER_ID) {
-            if (sleep_timer_tick())
-                show_tray_option_checks(); // Off is checked again
-        } else if (wparam == RETRY_TIMER_ID) {
-            retry_connection();
-        } else {
-            status_timer_tick();
-            show_buffering_progress();
-        }
-        refresh_notification_tip();
+        timer_tick(wparam);
         return FALSE;
     case WM_SIZE:
         if (wparam == SIZE_MINIMIZED)
             minimize_to_tray_if_chosen();
         return FALSE;
     case WM_SYSCOMMAND:
-        // The system keeps the low four bits for itself.
-        if (handle_tray_system_command(static_cast<int>(wparam & 0xFFF0)) ||
-            handle_history_system_command(window, wparam))
-            return TRUE;
-        return (wparam & 0xFFF0) == SC_CLOSE && close_to_tray_if_chosen();
+        return system_menu_command(window, wparam);
     case WM_POWERBROADCAST:
         handle_power_event(wparam);
         return answer(window, TRUE);
