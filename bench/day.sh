@@ -5,7 +5,9 @@
 # files once a minute; then every file is checked and a table and the growth per hour are
 # printed (bench/day.py). Exits non-zero when a check fails. The Windows test tree runs it for
 # three minutes with BREVORA_DAY_WINDOWS_TREE set to itself: then nothing is installed or
-# built, and the tree's display and Wine prefix are used.
+# built, and the tree's display is used. The player runs in a Wine prefix of its own: a
+# running player takes over every later start in its prefix (one player at a time), so in
+# the tests' prefix it would end theirs, and theirs would end it.
 set -euo pipefail
 source "$(dirname "$0")/../scripts/common.sh"
 minutes=${1:-60}
@@ -17,6 +19,7 @@ else
   tree=$windows_build
   start_display
   trap stop_display EXIT
-  prepare_wine
 fi
+export WINEPREFIX=$(dirname "$tree")/day-wineprefix
+prepare_wine
 python3 "$here/bench/day.py" "$tree" "$minutes"

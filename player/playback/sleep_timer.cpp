@@ -27,11 +27,12 @@ namespace {
 // All on the window's thread.
 HWND timer_window;
 int chosen_minutes; // 0: off
-ULONGLONG deadline; // GetTickCount64 at the stop; it counts on while the computer sleeps
+ULONGLONG deadline; // the clock at the stop; it counts on while the computer sleeps
 bool fading;        // the stream volume is below the slider's
+sleep_clock_call clock_now = GetTickCount64;
 
 int64_t remaining_ms() {
-    return static_cast<int64_t>(deadline - GetTickCount64());
+    return static_cast<int64_t>(deadline - clock_now());
 }
 
 void give_volume_back() {
@@ -59,7 +60,7 @@ void choose_sleep_minutes(int minutes) {
     if (minutes <= 0)
         return;
     chosen_minutes = minutes;
-    deadline = GetTickCount64() + static_cast<ULONGLONG>(minutes) * 60000;
+    deadline = clock_now() + static_cast<ULONGLONG>(minutes) * 60000;
     SetTimer(timer_window, SLEEP_TIMER_ID, sleep_tick_ms, nullptr);
 }
 
@@ -100,6 +101,10 @@ bool sleep_timer_tick() {
 void end_sleep_timer() {
     turn_off();
     timer_window = nullptr;
+}
+
+void set_sleep_clock(sleep_clock_call clock) {
+    clock_now = clock ? clock : GetTickCount64;
 }
 
 #endif

@@ -37,4 +37,9 @@ bool sleep_timer_due();
 bool sleep_timer_tick();
 // Window's destruction: the timer ends with the window; a new window starts with none.
 void end_sleep_timer();
+
+// The clock the timer counts by, in milliseconds (GetTickCount64 when null): tests run a
+// faster one.
+using sleep_clock_call = ULONGLONG(WINAPI *)();
+void set_sleep_clock(sleep_clock_call clock);
 #endif

@@ -36,6 +36,10 @@ void PlayerHarness::TearDown() {
     if (player_thread.joinable()) {
         if (!player_ended)
             close_player();
+        // A player that ended (by Exit, say) may still be leaving its thread: left running,
+        // that thread raced the process's exit, and Wine crashed in it.
+        if (player_ended && player_thread.joinable())
+            player_thread.join();
         if (player_thread.joinable())
             player_thread.detach(); // a hung player: the failure is already reported
     }
