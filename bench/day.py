@@ -103,15 +103,21 @@ def prepare_player(tree, work, port):
     return os.path.join(program, "brevora.exe"), recordings
 
 
+def debug_log_path(recordings):
+    return os.path.join(os.path.dirname(recordings), "debug.log")
+
+
 def run_sampler(tree, player, recordings, minutes):
     """Runs the sampler, printing each of its lines as it comes; returns them parsed."""
     log = os.path.join(os.path.dirname(recordings), "sampler.log")
     sampler = os.path.join(tree, "bench", "day_sampler.exe")
-    # Wine's own helpers inherit the sampler's output and outlive it: a file, not a pipe.
-    with open(log, "w") as out:
+    # The player's own debug lines (the library's log) say why, should a check fail.
+    debug_env = dict(os.environ, WINEDEBUG="-all,+debugstr")
+    # Wine's own helpers inherit the sampler's output and outlive it: files, not pipes.
+    with open(log, "w") as out, open(debug_log_path(recordings), "w") as debug:
         child = subprocess.Popen(["wine", sampler, windows_path(player), windows_path(recordings),
                                   str(minutes)], stdin=subprocess.DEVNULL, stdout=out,
-                                 stderr=subprocess.DEVNULL)
+                                 stderr=debug, env=debug_env)
         lines, read = [], 0
         while True:
             ended = child.poll() is not None
@@ -278,6 +284,8 @@ def main():
         print(f"\n{songs} songs recorded ({changer.last_song} titles sent, "
               f"{changer.failures} title changes failed)")
         faults += file_faults
+        with open(debug_log_path(recordings), errors="replace") as f:
+            debug_lines = [line for line in f if "debugstr" in line]
     finally:
         changer.stopping.set()
         station.stdin.close()
@@ -286,6 +294,8 @@ def main():
             shutil.rmtree(work, ignore_errors=True)
     for fault in faults:
         print("FAULT: " + fault)
+    if faults and debug_lines:
+        print("the player's last debug lines:\n" + "".join(debug_lines[-20:]), end="")
     print("day on the air: " + ("FAILED" if faults else "passed"))
     sys.exit(1 if faults else 0)
 

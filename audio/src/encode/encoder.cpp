@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <string>
 
 namespace audio {
 
@@ -242,22 +243,32 @@ bool encoder::next_song_file(const song_tags &next) {
     int error = 0;
     std::unique_ptr<encoder_process> started =
         abandoned_ ? nullptr : encoder_process::start(command_line_, &error);
-    between_files_ = false;
-    if (!started)
+    if (!started) {
+        between_files_ = false;
+        if (!abandoned_ && debug_log_enabled())
+            debug_log_line("encoder: the program did not start again (error " +
+                           std::to_string(error) + "); the recording ends");
         return false;
+    }
     file_open_ = true;
     {
         std::lock_guard<std::mutex> guard(process_lock_);
         process_.swap(started);
     }
+    // Only now: until the swap, is_active() would ask the program that has just exited.
+    between_files_ = false;
     const auto header =
         streaming_wav_header(static_cast<uint32_t>(rate_), static_cast<uint16_t>(channels));
     return send_to_program(header.data(), header.size());
 }
 
 bool encoder::send_to_program(const uint8_t *bytes, size_t size) {
-    if (!process_->write(bytes, size))
+    if (!process_->write(bytes, size)) {
+        if (!stopping_ && debug_log_enabled())
+            debug_log_line("encoder: the program took no more audio after " +
+                           std::to_string(bytes_written_) + " bytes; the recording ends");
         return false;
+    }
     bytes_written_ += size;
     return true;
 }
