@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the one-pass stations.ini reader and checks that every answer fits
 // the buffer it was asked for, whatever the file holds.
-#include "station_file_reader.h"
+#include "../native/stand_in_code_page.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -14,22 +14,11 @@ void require(bool condition) {
         std::abort();
 }
 
-// Latin-1 and "?" beyond it; bytes 0x81-0x9F lead a second byte, as in a double-byte page.
-const ansi_code_page stand_in{
-    [](std::string_view utf8) { return std::u16string(utf8.begin(), utf8.end()); },
-    [](std::u16string_view utf16) {
-        std::string ansi;
-        for (char16_t unit : utf16)
-            ansi += unit < 0x100 ? static_cast<char>(unit) : '?';
-        return ansi;
-    },
-    [](unsigned char byte) { return byte >= 0x81 && byte <= 0x9F; }};
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const station_file_contents file(std::string_view(reinterpret_cast<const char *>(data), size),
-                                     stand_in);
+                                     stand_in_code_page);
     for (const char *section : {"stations", "config", "", "s"})
         for (const char *key : {"station_count", "station_name_1", "station_url_1", "proxy", "a"})
             for (size_t buffer_size : {1, 2, 8, 30, 200}) {
