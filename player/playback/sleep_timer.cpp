@@ -77,16 +77,20 @@ bool sleep_timer_due() {
 }
 
 bool sleep_timer_tick() {
-    if (!chosen_minutes)
+    if (!chosen_minutes) {
+        turn_off(); // the tick after the stop: the volume back for the next play
         return false;
+    }
     const int64_t remaining = remaining_ms();
     if (remaining <= 0) {
         // Silent before the stream goes, so the stop makes no click; also when the computer
-        // slept through the fade. turn_off gives the volume back for the next play.
+        // slept through the fade. A recorded stream leaves the mixer on its recorder's
+        // thread, so the volume comes back a tick later, once it can no longer be heard.
         fading = true;
         BASS_SetConfig(BASS_CONFIG_GVOL_STREAM, 0);
         stop_playback();
-        turn_off();
+        chosen_minutes = 0;
+        SetTimer(timer_window, SLEEP_TIMER_ID, sleep_fade_tick_ms, nullptr);
         return true;
     }
     if (remaining < sleep_fade_ms) {

@@ -422,10 +422,17 @@ TEST_F(Tray, OneMinuteSleepFadesOutStopsAndFinishesTheRecording) {
     // The volume went down step by step to silence, then the slider's volume came back; the
     // stream went silent with its recording, which was finished on a thread of its own.
     EXPECT_TRUE(wait_for_recording(L"Artist - Song.mp3"));
+    auto recording_began = [](const std::vector<std::string> &calls) {
+        return std::find_if(calls.begin(), calls.end(), [](const std::string &made) {
+            return made.rfind("BASS_Encode_Start(11)", 0) == 0;
+        });
+    };
+    ASSERT_TRUE(wait_for_fake([&](fake_audio_state &state) {
+        return std::find(recording_began(state.calls), state.calls.cend(),
+                         "BASS_SetConfig(5,5000)") != state.calls.cend();
+    }));
     const std::vector<std::string> calls = fake_calls();
-    auto call = std::find_if(calls.begin(), calls.end(), [](const std::string &made) {
-        return made.rfind("BASS_Encode_Start(11)", 0) == 0;
-    });
+    auto call = recording_began(calls);
     std::vector<int> volumes;
     for (; call != calls.end() && *call != "BASS_SetConfig(5,5000)"; ++call)
         if (call->rfind("BASS_SetConfig(5,", 0) == 0)
