@@ -9,16 +9,25 @@ export WINEDLLOVERRIDES=mscoree,mshtml=
 # none) a recording named after a song with letters outside ASCII cannot be created.
 export LC_ALL=C.UTF-8
 
+# Compilations go through ccache when it is there (the install script adds it): a fresh
+# clone on a machine that built the project before compiles only what changed. Paths under
+# the checkout count relative to it, so clones in other folders share what was compiled.
+compiler_launcher=()
+if command -v ccache >/dev/null; then
+  compiler_launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  export CCACHE_BASEDIR=$here CCACHE_NOHASHDIR=true
+fi
+
 # A tree is configured again when its arguments differ from those it was configured with
 # (kept in BUILD.arguments), so that a changed option is never silently ignored.
 configure_and_build() { # build directory, extra cmake arguments...
   local build=$1
   shift
   mkdir -p "$(dirname "$build")"
-  local arguments="$*"
+  local arguments="${compiler_launcher[*]} $*"
   if [ ! -f "$build/build.ninja" ] || [ "$(cat "$build.arguments" 2>/dev/null || echo unknown)" != "$arguments" ]; then
     rm -f "$build/CMakeCache.txt"
-    cmake -S "$here" -B "$build" -G Ninja "$@" >"$build.configure.log" 2>&1 ||
+    cmake -S "$here" -B "$build" -G Ninja "${compiler_launcher[@]}" "$@" >"$build.configure.log" 2>&1 ||
       { cat "$build.configure.log"; return 1; }
     printf '%s\n' "$arguments" >"$build.arguments"
   fi

@@ -13,7 +13,7 @@ packages=(
   icecast2 lame curl python3
   nasm
   openssl dpkg-dev
-  time valgrind
+  time valgrind ccache
   nlohmann-json3-dev
   liquidsoap
 )
