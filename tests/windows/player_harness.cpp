@@ -37,7 +37,7 @@ void PlayerHarness::TearDown() {
         if (!player_ended)
             close_player();
         // A player that ended (by Exit, say) may still be leaving its thread: left running,
-        // that thread raced the process's exit, and Wine crashed in it.
+        // that thread races the test program's exit (one such program crashed as it ended).
         if (player_ended && player_thread.joinable())
             player_thread.join();
         if (player_thread.joinable())
