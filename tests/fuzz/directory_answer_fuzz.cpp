@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to the station directory's answer reader as a search answer, and
 // the stations it takes to the stations.ini fitting, checking every bound on the way.
+#include "fuzz_require.h"
 #include "directory/ansi_fit.h"
 #include "directory/directory_stations.h"
 
@@ -9,11 +10,6 @@
 #include <vector>
 
 namespace {
-
-void require(bool condition) {
-    if (!condition)
-        std::abort();
-}
 
 std::string latin1_encode(char32_t character) {
     return character < 0x100 ? std::string(1, static_cast<char>(character)) : "?";

@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to the M3U reading rules as a playlist file and checks what the
 // import would take from it.
+#include "fuzz_require.h"
 #include "import/m3u_playlist.h"
 
 #include <cstdint>
@@ -8,11 +9,6 @@
 #include <cstring>
 
 namespace {
-
-void require(bool condition) {
-    if (!condition)
-        std::abort();
-}
 
 void check_title(const char *title) {
     size_t length = std::strlen(title);

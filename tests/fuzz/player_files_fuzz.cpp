@@ -2,21 +2,13 @@
 // hand or by a spreadsheet program, or cut by a crash) and a playlist saved from a web page.
 // A history read is written and read back the same; a playlist gives a stream address or
 // nothing.
+#include "fuzz_require.h"
 #include "history/song_history.h"
 #include "playback/station_link_text.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-
-namespace {
-
-void require(bool condition) {
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::string text(reinterpret_cast<const char *>(data), size);

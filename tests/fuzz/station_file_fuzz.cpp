@@ -1,20 +1,12 @@
 // Feeds arbitrary bytes to the one-pass stations.ini reader and checks that every answer fits
 // the buffer it was asked for, whatever the file holds.
+#include "fuzz_require.h"
 #include "../native/stand_in_code_page.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
-
-namespace {
-
-void require(bool condition) {
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const station_file_contents file(std::string_view(reinterpret_cast<const char *>(data), size),
